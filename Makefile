@@ -1,0 +1,35 @@
+# Entry points. Each one does its own set-up on a fresh Debian 12 machine (run as root):
+#   make test    build everything and run every test under Wine
+#   make demo    run the wizard on a simulated PC and show what it did
+BUILD_DIR ?= build
+CMAKE_FLAGS ?=
+SCENARIO ?= scenarios/typical-xp.ini
+
+.PHONY: all deps configure build test demo bench screenshot clean format
+
+all: build
+
+# Debian packages the project needs; only what is missing is installed.
+PACKAGES := wine wine32:i386 g++-mingw-w64-i686 binutils-mingw-w64-i686 googletest cmake make \
+            espeak-ng xvfb xauth x11-apps imagemagick python3 util-linux
+
+deps:
+	@./tools/install-deps.sh $(PACKAGES)
+
+configure: deps
+	@if [ ! -f $(BUILD_DIR)/CMakeCache.txt ]; then \
+	    cmake -S . -B $(BUILD_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake \
+	          -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS); \
+	fi
+
+build: configure
+	cmake --build $(BUILD_DIR) -j2
+
+test: build
+	cd $(BUILD_DIR) && ctest --output-on-failure
+
+clean:
+	rm -rf $(BUILD_DIR)
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
