@@ -1,0 +1,217 @@
+#include "app/MainDialog.h"
+
+#include <vector>
+
+#include "app/PathSplitter.h"
+#include "framework/Thread.h"
+#include "install/DriverRemoval.h"
+#include "install/InstallWorker.h"
+#include "res/resource.h"
+
+namespace {
+
+// The longest path the platform can name; a module path is read in a buffer grown up to it.
+constexpr DWORD kLongestPath = 32768;
+
+// The executable's full path, read whole; empty when it cannot be read.
+std::string ModulePath() {
+    for (DWORD size = MAX_PATH; size <= kLongestPath; size *= 2) {
+        std::vector<char> buffer(size, 0);
+        const DWORD length = ::GetModuleFileNameA(nullptr, buffer.data(), size);
+        if (length == 0) return std::string();
+        if (length < size) return std::string(buffer.data(), length);
+    }
+    return std::string();
+}
+
+}  // namespace
+
+int ClassifyOsKind(DWORD majorVersion, DWORD platformId, int current) {
+    if (majorVersion >= 6) return 4;
+    switch (platformId) {
+        case VER_PLATFORM_WIN32s:
+            return 3;
+        case VER_PLATFORM_WIN32_WINDOWS:
+            return 1;
+        case VER_PLATFORM_WIN32_NT:
+            return 2;
+        default:
+            return current;
+    }
+}
+
+std::string ProgramDirFromModulePath(const std::string& modulePath) {
+    if (modulePath.empty()) return std::string();
+    PathSplitter splitter(modulePath);
+    // A path on a share keeps both leading backslashes, so the medium is still found there.
+    if (splitter.Text().compare(0, 2, "\\\\") == 0) return splitter.JoinParts(1, nullptr, 0);
+    return splitter.GetDrive() + splitter.GetDirectory();
+}
+
+MainDialog::MainDialog(HWND parent)
+    : BitmapBackgroundDialog(IDD_MAIN, parent),
+      icon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAIN))),
+      closingEvent(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+
+MainDialog::~MainDialog() {
+    // However the dialog ended (Esc ends it without WM_CLOSE), nothing the worker can reach
+    // goes away while it runs.
+    StopRun();
+}
+
+int MainDialog::DetectOsKind() { return DetectOsKindWith(&::GetVersionExA); }
+
+int MainDialog::DetectOsKindWith(VersionQuery query) {
+    OSVERSIONINFOEXA version;
+    ZeroMemory(&version, sizeof(version));
+    version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXA);
+    OSVERSIONINFOA* record = reinterpret_cast<OSVERSIONINFOA*>(&version);
+    if (!query(record)) {
+        version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+        if (!query(record)) return 0;
+    }
+    OsKind = ClassifyOsKind(version.dwMajorVersion, version.dwPlatformId, OsKind);
+    return 1;
+}
+
+bool MainDialog::MediumPath(const char* relative, std::string& path) const {
+    if (ProgramDir.empty()) {
+        path.clear();
+        return false;
+    }
+    path = ProgramDir + relative;
+    return true;
+}
+
+void MainDialog::SetWatcherThread(UniqueHandle watcher) { watcherThread = std::move(watcher); }
+
+bool MainDialog::OnMessage(const Message& message, LRESULT& result) {
+    switch (message.id) {
+        case WM_SYSCOMMAND:
+            // The About item (16) and its neighbours up to 31 are accepted and show nothing.
+            if ((message.wParam & 0xFFF0) == IDM_ABOUTBOX) {
+                result = 0;
+                return true;
+            }
+            return false;
+        case WM_PAINT:
+            if (!::IsIconic(GetSafeHwnd())) return false;
+            OnPaint();
+            result = 0;
+            return true;
+        case WM_QUERYDRAGICON:
+            result = reinterpret_cast<LRESULT>(icon);
+            return true;
+        case WM_COMMAND:
+            if (HIWORD(message.wParam) != 0) break;
+            if (LOWORD(message.wParam) == IDC_INSTALL) {
+                OnInstall();
+                result = 0;
+                return true;
+            }
+            if (LOWORD(message.wParam) == ID_REMOVE_DRIVER) {
+                OnRemoveDriver();
+                result = 0;
+                return true;
+            }
+            if (LOWORD(message.wParam) == IDC_CLOSE_BUTTON) {
+                // Cancel takes the same path as the close box.
+                ::SendMessageA(GetSafeHwnd(), WM_CLOSE, 0, 0);
+                result = 0;
+                return true;
+            }
+            break;
+        case WM_CLOSE:
+            OnClose();
+            result = 0;
+            return true;
+        default:
+            break;
+    }
+    return BitmapBackgroundDialog::OnMessage(message, result);
+}
+
+BOOL MainDialog::OnInitDialog() {
+    BitmapBackgroundDialog::OnInitDialog();
+    HWND window = GetSafeHwnd();
+
+    if (HMENU systemMenu = ::GetSystemMenu(window, FALSE)) {
+        // Read as wide text so the item shows its Korean letters whatever the ANSI code page.
+        const wchar_t* text = nullptr;
+        const int length = ::LoadStringW(::GetModuleHandleA(nullptr), IDS_ABOUTBOX,
+                                         reinterpret_cast<LPWSTR>(&text), 0);
+        if (length > 0 && text != nullptr) {
+            const std::wstring item(text, static_cast<size_t>(length));
+            ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, item.c_str());
+        }
+    }
+
+    ::SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    ::SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+
+    SetBitmap(IDB_BACKGROUND);
+    SetBitmapStyle(Stretched);
+
+    ProgramDir = ProgramDirFromModulePath(ModulePath());
+    DetectOsKind();
+    return TRUE;
+}
+
+void MainDialog::OnPaint() {
+    HWND window = GetSafeHwnd();
+    PAINTSTRUCT paint;
+    HDC dc = ::BeginPaint(window, &paint);
+    ::SendMessageA(window, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    const int iconWidth = ::GetSystemMetrics(SM_CXICON);
+    const int iconHeight = ::GetSystemMetrics(SM_CYICON);
+    RECT client;
+    ::GetClientRect(window, &client);
+    const int x = (client.right - client.left - iconWidth + 1) / 2;
+    const int y = (client.bottom - client.top - iconHeight + 1) / 2;
+    ::DrawIcon(dc, x, y, icon);
+    ::EndPaint(window, &paint);
+}
+
+void MainDialog::OnInstall() {
+    // One run per program: a second Install command (the button is disabled, but a command
+    // can still be sent) must never start a second worker beside the first.
+    if (workerThread) return;
+    HWND window = GetSafeHwnd();
+    ::ShowWindow(::GetDlgItem(window, IDC_STATUS), SW_SHOWNORMAL);
+    ::EnableWindow(::GetDlgItem(window, IDC_INSTALL), FALSE);
+    workerThread = BeginThread(InstallWorker, this);
+}
+
+void MainDialog::OnRemoveDriver() { RemoveDriver(*this); }
+
+void MainDialog::OnClose() {
+    const bool running =
+        workerThread && ::WaitForSingleObject(workerThread.Get(), 0) == WAIT_TIMEOUT;
+    // The worker's own close at the end of its run is sent while it waits: it reads nothing
+    // after it, and waiting for it here would never end.
+    if (running && !workerSentClose.load()) {
+        ::ShowWindow(GetSafeHwnd(), SW_HIDE);
+        StopRun();
+    }
+    ReleaseProgramDir();
+    Default();
+}
+
+void MainDialog::StopRun() {
+    closing.store(true);
+    if (closingEvent) ::SetEvent(closingEvent.Get());
+    if (!workerThread) return;
+    prompts->Stop();
+    WaitHandlingSentMessages(workerThread.Get(), INFINITE);
+    // The worker is done, so it no longer writes the watcher's handle.
+    if (watcherThread) {
+        prompts->Stop();
+        WaitHandlingSentMessages(watcherThread.Get(), INFINITE);
+    }
+}
+
+void MainDialog::ReleaseProgramDir() {
+    ProgramDir.clear();
+    ProgramDir.shrink_to_fit();
+}

@@ -1,0 +1,5 @@
+#include "install/DriverRemoval.h"
+
+#include "app/MainDialog.h"
+
+void RemoveDriver(const MainDialog&) {}

@@ -1,0 +1,111 @@
+#include "install/InstallWorker.h"
+
+#include <string>
+
+#include "app/MainDialog.h"
+#include "framework/Thread.h"
+#include "install/Prompts.h"
+#include "res/resource.h"
+
+std::atomic<int> installerDone{0};
+
+const char* const kPackageWindowTitle = "FTDI Driver Installation";
+
+namespace {
+
+const char* const kWelcomeText = "Welcome to the Driver Install Wizard for Lumitactile.";
+const char* const kRestartText = "Please restart screen reader.";
+const char* const kNoScreenReaderText =
+    "There is no screen reader on your PC. Please install screen reader program in advance.";
+const char* const kPackagePath = "\\Driver\\xp\\Lumitactile.exe";
+
+constexpr DWORD kPollMs = 1000;
+
+// Text first, then the prompt to its end; nothing once the user has closed the wizard.
+void Tell(MainDialog& dialog, const char* text, const char* firstPrompt,
+          const char* secondPrompt = nullptr) {
+    if (dialog.IsClosing()) return;
+    static_cast<void>(::SetDlgItemTextA(dialog.GetSafeHwnd(), IDC_STATUS, text));
+    for (const char* prompt : {firstPrompt, secondPrompt}) {
+        if (prompt == nullptr || dialog.IsClosing()) continue;
+        dialog.Prompts().Play(prompt);
+    }
+}
+
+// Sleeps, but wakes at once when the dialog is closed. True when the time passed normally.
+bool SleepUnlessClosing(MainDialog& dialog, DWORD ms) {
+    return ::WaitForSingleObject(dialog.ClosingEvent(), ms) == WAIT_TIMEOUT;
+}
+
+// Runs the driver package from the medium and waits until it has ended, or until the dialog is
+// closed (the package then keeps running on its own). The watcher runs meanwhile.
+void RunDriverPackage(MainDialog& dialog) {
+    installerDone.store(0);
+    dialog.SetWatcherThread(BeginThread(InstallerWatcher, &dialog));
+
+    std::string path;
+    if (dialog.MediumPath(kPackagePath, path)) {
+        STARTUPINFOA startup;
+        ZeroMemory(&startup, sizeof(startup));
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION created;
+        ZeroMemory(&created, sizeof(created));
+        // The full path names the program and the command line is quoted, so a blank in the
+        // medium's folder can never start another program.
+        std::string commandLine = "\"" + path + "\"";
+        if (::CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &created)) {
+            UniqueHandle process(created.hProcess);
+            UniqueHandle thread(created.hThread);
+            const HANDLE waits[] = {process.Get(), dialog.ClosingEvent()};
+            ::WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+        }
+        // A package that cannot be started is not reported: the run goes on with the patchers.
+    }
+    installerDone.store(1);
+}
+
+}  // namespace
+
+unsigned __stdcall InstallWorker(void* argument) {
+    MainDialog& dialog = *static_cast<MainDialog*>(argument);
+
+    Tell(dialog, kWelcomeText, Prompt::kStart, Prompt::kWelcome);
+
+    if (!dialog.IsClosing() && (dialog.OsKind == 2 || dialog.OsKind == 4)) {
+        RunDriverPackage(dialog);
+    }
+
+    int notFound = 0;
+    if (!dialog.IsClosing() && dialog.windowEyesPatcher.Install(&dialog) == 0) ++notFound;
+    if (!dialog.IsClosing() && dialog.dolphinPatcher.Install(&dialog) == 0) ++notFound;
+    if (!dialog.IsClosing() && dialog.jawsPatcher.Install(&dialog) == 0) ++notFound;
+    if (dialog.IsClosing()) return 0;
+
+    if (notFound == 3) {
+        Tell(dialog, kNoScreenReaderText, Prompt::kNoScreenReader);
+    } else {
+        Tell(dialog, kRestartText, Prompt::kRestart);
+    }
+    if (dialog.IsClosing()) return 0;
+
+    HWND window = dialog.GetSafeHwnd();
+    ::ShowWindow(::GetDlgItem(window, IDC_STATUS), SW_HIDE);
+    dialog.MarkWorkerClosing();
+    ::SendMessageA(window, WM_CLOSE, 0, 0);
+    return 0;
+}
+
+unsigned __stdcall InstallerWatcher(void* argument) {
+    MainDialog& dialog = *static_cast<MainDialog*>(argument);
+    for (;;) {
+        if (!SleepUnlessClosing(dialog, kPollMs)) return 1;
+        // The window is looked for before the flag is read, so a window seen at the poll at
+        // which the package has already ended still gets its prompt.
+        if (::FindWindowA(nullptr, kPackageWindowTitle) != nullptr) {
+            if (SleepUnlessClosing(dialog, kPollMs)) dialog.Prompts().Play(Prompt::kCheckDialog);
+            return 1;
+        }
+        if (installerDone.load() != 0) return 1;
+    }
+}

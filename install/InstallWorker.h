@@ -1,0 +1,18 @@
+#pragma once
+
+#include <atomic>
+
+// 0 while the driver package runs, 1 once it has finished. Written by the worker, read by the
+// watcher once a second.
+extern std::atomic<int> installerDone;
+
+// One whole installation, from greeting to verdict; the argument is the MainDialog. Ends by
+// closing the dialog. Returns 0.
+unsigned __stdcall InstallWorker(void* dialog);
+
+// Waits for the driver package's window and then sends the user to it with one prompt. The
+// argument is the MainDialog. Returns 1.
+unsigned __stdcall InstallerWatcher(void* dialog);
+
+// The title of the driver package's own window.
+extern const char* const kPackageWindowTitle;

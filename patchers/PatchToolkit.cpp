@@ -1,0 +1,105 @@
+#include "patchers/PatchToolkit.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+#include "app/MainDialog.h"
+#include "framework/Handles.h"
+#include "res/resource.h"
+
+namespace {
+
+// Clears only the read-only bit; a file that does not exist, or whose attributes cannot be
+// changed (read-only media), is left as it is: the copy decides the result.
+void ClearReadOnly(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    if ((attributes & FILE_ATTRIBUTE_READONLY) == 0) return;
+    static_cast<void>(::SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY));
+}
+
+// Probe buffers of the platform's private-profile calls.
+constexpr DWORD kValueSize = 1024;
+constexpr DWORD kProbeSize = 1024;
+constexpr DWORD kFirstSectionSize = 4096;
+// No real INI section comes near this; it only keeps a broken file from growing us forever.
+constexpr DWORD kLargestSection = 64u * 1024u * 1024u;
+
+}  // namespace
+
+void ReportStatus(MainDialog* owner, const char* text, const char* prompt) {
+    if (owner->IsClosing()) return;
+    static_cast<void>(::SetDlgItemTextA(owner->GetSafeHwnd(), IDC_STATUS, text));
+    if (owner->IsClosing()) return;
+    owner->Prompts().Play(prompt);
+}
+
+int CopyClearingReadOnly(const std::string& source, const std::string& target) {
+    ClearReadOnly(source);
+    ClearReadOnly(target);
+    return ::CopyFileA(source.c_str(), target.c_str(), FALSE) ? 1 : 0;
+}
+
+int IsExistingDirectory(const std::string& path) {
+    WIN32_FIND_DATAA entry;
+    UniqueFindHandle search(::FindFirstFileA(path.c_str(), &entry));
+    if (!search) return 0;
+    return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? 1 : 0;
+}
+
+void TransplantSectionIfAbsent(const char* section, const std::string& sourceIni,
+                               const std::string& targetIni) {
+    std::vector<char> probe(kProbeSize, 0);
+    if (::GetPrivateProfileSectionA(section, probe.data(), kProbeSize, targetIni.c_str()) != 0) {
+        return;
+    }
+    // Failed writes are passed over: the toolkit reports nothing and the next step still runs.
+    static_cast<void>(Ini::WriteSection(targetIni, section, Ini::ReadSection(sourceIni, section)));
+}
+
+namespace Ini {
+
+const char* const kMissing = "???";
+
+std::string ReadValue(const std::string& file, const char* section, const char* key) {
+    std::vector<char> value(kValueSize, 0);
+    const DWORD length = ::GetPrivateProfileStringA(section, key, kMissing, value.data(),
+                                                    kValueSize, file.c_str());
+    return std::string(value.data(), length < kValueSize ? length : kValueSize - 1);
+}
+
+bool IsMissing(const std::string& value) { return value.compare(0, 3, kMissing) == 0; }
+
+bool BeginsWithWord(const std::string& value, const char* word) {
+    const size_t length = std::strlen(word);
+    return value.size() >= length && value.compare(0, length, word) == 0;
+}
+
+std::string ReadSection(const std::string& file, const char* section) {
+    // The platform returns size - 2 when the section did not fit: grow until it does, so a
+    // section is never carried cut in the middle of a line.
+    for (DWORD size = kFirstSectionSize; size <= kLargestSection; size *= 2) {
+        std::vector<char> buffer(size, 0);
+        const DWORD length =
+            ::GetPrivateProfileSectionA(section, buffer.data(), size, file.c_str());
+        if (length + 2 < size) return std::string(buffer.data(), length);
+    }
+    return std::string();
+}
+
+bool WriteSection(const std::string& file, const char* section, const std::string& lines) {
+    // The platform wants the lines ended by a second zero byte.
+    std::string block = lines;
+    if (block.empty() || block.back() != '\0') block.push_back('\0');
+    block.push_back('\0');
+    return ::WritePrivateProfileSectionA(section, block.data(), file.c_str()) != FALSE;
+}
+
+bool WriteValue(const std::string& file, const char* section, const char* key,
+                const char* value) {
+    return ::WritePrivateProfileStringA(section, key, value, file.c_str()) != FALSE;
+}
+
+}  // namespace Ini

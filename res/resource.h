@@ -1,0 +1,14 @@
+// Resource and command ids of the wizard. Shared by Setup.rc and the code.
+#pragma once
+
+#define IDS_ABOUTBOX 101
+#define IDD_MAIN 102
+#define IDI_MAIN 128
+#define IDB_BACKGROUND 129
+
+#define IDC_INSTALL 1001
+#define ID_REMOVE_DRIVER 1002
+#define IDC_STATUS 1004
+#define IDC_CLOSE_BUTTON 8
+
+#define IDM_ABOUTBOX 0x0010

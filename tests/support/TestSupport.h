@@ -1,0 +1,116 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/MainDialog.h"
+#include "install/PromptPlayer.h"
+
+namespace testing_support {
+
+// Records every prompt instead of playing it, with the status text shown when it started, so
+// tests can check both the order of prompts and that each text came before its prompt.
+class RecordingPromptPlayer : public PromptPlayer {
+public:
+    struct Entry {
+        std::string prompt;
+        std::string statusText;  // StatusBox's text when the prompt started; empty if unknown
+        DWORD threadId;
+    };
+
+    RecordingPromptPlayer();
+    ~RecordingPromptPlayer() override;
+    // The status box to read when a prompt starts (optional).
+    void WatchStatusBox(HWND dialog) { statusDialog = dialog; }
+
+    void Play(const char* prompt) override;
+    void Stop() override;
+
+    std::vector<Entry> Entries() const;
+    std::vector<std::string> Prompts() const;
+    int StopCount() const;
+    // Called on the playing thread before the prompt is recorded (tests use it to act mid-run).
+    std::function<void(const std::string&)> onPlay;
+
+private:
+    mutable CRITICAL_SECTION lock;
+    std::vector<Entry> entries;
+    int stops = 0;
+    HWND statusDialog = nullptr;
+};
+
+// A MainDialog opened modelessly with a recording prompt player, its ProgramDir pointed at a
+// medium folder of the test's choice.
+class OpenDialog {
+public:
+    explicit OpenDialog(const std::string& programDir = std::string());
+    ~OpenDialog();
+    MainDialog& operator*() { return *dialog; }
+    MainDialog* operator->() { return dialog; }
+    MainDialog* get() { return dialog; }
+    RecordingPromptPlayer prompts;
+    std::string StatusText() const;
+    bool StatusVisible() const;
+
+private:
+    MainDialog* dialog;
+};
+
+// Handles this thread's messages until done() holds or timeoutMs passes; true when done.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+
+// A fresh folder under the prefix's temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::string& Path() const { return path; }
+    // Path + "\" + relative.
+    std::string operator/(const std::string& relative) const;
+
+private:
+    std::string path;
+};
+
+// Removes a registry key under HKEY_LOCAL_MACHINE with all its subkeys when created and
+// again when destroyed, so no test depends on another's leftovers.
+class ScopedMachineKey {
+public:
+    explicit ScopedMachineKey(const std::string& subkey);
+    ~ScopedMachineKey();
+    // Creates subkey (relative to this key; empty for the key itself) and sets a string value.
+    void SetString(const std::string& subkey, const char* name, const std::string& value);
+    void CreateSubkey(const std::string& subkey);
+
+private:
+    std::string root;
+};
+
+// Removes a folder tree now and when destroyed (for fixed locations like C:\Program Files\...).
+class ScopedFolder {
+public:
+    explicit ScopedFolder(const std::string& path);
+    ~ScopedFolder();
+    const std::string& Path() const { return path; }
+
+private:
+    std::string path;
+};
+
+// Files.
+void WriteTextFile(const std::string& path, const std::string& content);
+std::string ReadTextFile(const std::string& path);  // empty when missing
+bool FileExists(const std::string& path);
+bool FolderExists(const std::string& path);
+void MakeFolders(const std::string& path);  // creates every missing folder of the path
+void RemoveTree(const std::string& path);
+bool IsReadOnly(const std::string& path);
+void SetReadOnly(const std::string& path);
+
+// The folder of the running test program, ending without a backslash.
+std::string TestProgramFolder();
+
+}  // namespace testing_support
