@@ -10,7 +10,78 @@ using testing_support::PumpUntil;
 
 namespace {
 
-TEST(MainDialogSmoke, OpensIdleWithProgramDirAndOsKind) {
+struct OsCase {
+    DWORD major;
+    DWORD platform;
+    int current;
+    int expected;
+};
+
+class OsKindTable : public testing::TestWithParam<OsCase> {};
+
+TEST_P(OsKindTable, ClassifiesTheRunningWindows) {
+    const OsCase& c = GetParam();
+    EXPECT_EQ(c.expected, ClassifyOsKind(c.major, c.platform, c.current));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Versions, OsKindTable,
+    testing::Values(OsCase{4, VER_PLATFORM_WIN32_WINDOWS, 0, 1},  // Windows 98
+                    OsCase{5, VER_PLATFORM_WIN32_NT, 0, 2},       // Windows XP
+                    OsCase{6, VER_PLATFORM_WIN32_NT, 0, 4},       // Vista
+                    OsCase{10, VER_PLATFORM_WIN32_NT, 0, 4},      // 10 and later
+                    OsCase{6, 7, 0, 4},                           // 6+ whatever the platform
+                    OsCase{3, VER_PLATFORM_WIN32s, 0, 3},         // Win32s
+                    OsCase{5, 3, 0, 0},                           // unknown platform: stays 0
+                    OsCase{4, 9, 2, 2}));                         // ... or what it was
+
+// Fake version queries: which record sizes they accept, and what they report.
+DWORD acceptedSize = 0;
+int calls = 0;
+BOOL WINAPI FakeVersionQuery(OSVERSIONINFOA* record) {
+    ++calls;
+    if (acceptedSize == 0 || record->dwOSVersionInfoSize != acceptedSize) return FALSE;
+    record->dwMajorVersion = 5;
+    record->dwPlatformId = VER_PLATFORM_WIN32_NT;
+    return TRUE;
+}
+
+TEST(DetectOsKind, FallsBackFromTheExtendedRecordToTheBasicOne) {
+    OpenDialog dialog;
+    struct Row {
+        DWORD accepted;
+        int result;
+        int osKind;
+        int calls;
+    } rows[] = {{sizeof(OSVERSIONINFOEXA), 1, 2, 1},
+                {sizeof(OSVERSIONINFOA), 1, 2, 2},
+                {0, 0, 3, 2}};  // both refused: OsKind keeps its value
+    static_assert(sizeof(OSVERSIONINFOEXA) == 156 && sizeof(OSVERSIONINFOA) == 148,
+                  "record sizes the platform expects");
+    for (const Row& row : rows) {
+        acceptedSize = row.accepted;
+        calls = 0;
+        dialog->OsKind = 3;
+        EXPECT_EQ(row.result, dialog->DetectOsKindWith(FakeVersionQuery)) << row.accepted;
+        EXPECT_EQ(row.osKind, dialog->OsKind) << row.accepted;
+        EXPECT_EQ(row.calls, calls) << row.accepted;
+    }
+}
+
+TEST(ProgramDir, IsTheDriveAndDirectoryOfTheExecutable) {
+    const struct {
+        const char* module;
+        const char* programDir;
+    } rows[] = {{"D:\\setup\\x.exe", "D:\\setup\\"},
+                {"E:\\x.exe", "E:\\"},
+                {"\\\\srv\\share\\x.exe", "\\\\srv\\share\\"},  // both backslashes kept
+                {"", ""}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.programDir, ProgramDirFromModulePath(row.module)) << row.module;
+    }
+}
+
+TEST(MainDialog, OpensIdleWithItsMenuIconsAndFacts) {
     OpenDialog dialog;
     HWND window = dialog->GetSafeHwnd();
     ASSERT_NE(nullptr, window);
@@ -18,14 +89,81 @@ TEST(MainDialogSmoke, OpensIdleWithProgramDirAndOsKind) {
     EXPECT_NE(0, dialog->OsKind);
     EXPECT_FALSE(dialog.StatusVisible());
     EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(window, IDC_INSTALL)));
+    EXPECT_EQ(nullptr, ::GetDlgItem(window, ID_REMOVE_DRIVER));
+
+    ASSERT_NE(nullptr, dialog->icon);
+    EXPECT_EQ(reinterpret_cast<LRESULT>(dialog->icon),
+              ::SendMessageA(window, WM_GETICON, ICON_BIG, 0));
+    EXPECT_EQ(reinterpret_cast<LRESULT>(dialog->icon),
+              ::SendMessageA(window, WM_GETICON, ICON_SMALL, 0));
+    EXPECT_EQ(reinterpret_cast<LRESULT>(dialog->icon),
+              ::SendMessageA(window, WM_QUERYDRAGICON, 0, 0));
+
+    HMENU menu = ::GetSystemMenu(window, FALSE);
+    ASSERT_NE(nullptr, menu);
+    const int count = ::GetMenuItemCount(menu);
+    ASSERT_GE(count, 2);
+    EXPECT_EQ(static_cast<UINT>(MF_SEPARATOR),
+              ::GetMenuState(menu, count - 2, MF_BYPOSITION) & MF_SEPARATOR);
+    wchar_t item[64] = {};
+    ::GetMenuStringW(menu, IDM_ABOUTBOX, item, 64, MF_BYCOMMAND);
+    EXPECT_EQ(std::wstring(L"Canvasholder \xC815\xBCF4(&A)..."), item);
 }
 
-TEST(MainDialogSmoke, CancelClosesThroughWmClose) {
+TEST(MainDialog, TheAboutCommandsChangeNothing) {
     OpenDialog dialog;
-    ::SendMessageA(dialog->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_CLOSE_BUTTON, 0), 0);
-    EXPECT_TRUE(dialog->ProgramDir.empty());
-    EXPECT_TRUE(PumpUntil([&] { return dialog->IsEnded(); }, 5000));
-    EXPECT_EQ(IDCANCEL, dialog->EndResult());
+    HWND window = dialog->GetSafeHwnd();
+    for (WPARAM id : {WPARAM{16}, WPARAM{31}}) {
+        ::SendMessageA(window, WM_SYSCOMMAND, id, 0);
+        PumpUntil([] { return false; }, 100);
+        EXPECT_FALSE(dialog->IsEnded()) << id;
+        EXPECT_FALSE(dialog->ProgramDir.empty()) << id;
+        EXPECT_TRUE(::IsWindowVisible(window)) << id;
+    }
+}
+
+// Every way of closing ends the dialog; all but Esc pass through WM_CLOSE and release
+// ProgramDir.
+TEST(MainDialog, ClosesThroughWmCloseFromCancelCloseBoxAndMenu) {
+    const struct {
+        const char* how;
+        UINT message;
+        WPARAM wParam;
+        bool releasesProgramDir;
+    } rows[] = {{"Cancel", WM_COMMAND, MAKEWPARAM(IDC_CLOSE_BUTTON, 0), true},
+                {"close box", WM_CLOSE, 0, true},
+                {"system menu Close", WM_SYSCOMMAND, SC_CLOSE, true},
+                {"Esc", WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), false}};
+    for (const auto& row : rows) {
+        OpenDialog dialog;
+        ::SendMessageA(dialog->GetSafeHwnd(), row.message, row.wParam, 0);
+        EXPECT_TRUE(PumpUntil([&] { return dialog->IsEnded(); }, 5000)) << row.how;
+        EXPECT_EQ(IDCANCEL, dialog->EndResult()) << row.how;
+        EXPECT_EQ(row.releasesProgramDir, dialog->ProgramDir.empty()) << row.how;
+        EXPECT_TRUE(dialog.prompts.Prompts().empty()) << row.how << ": no worker ever started";
+    }
+}
+
+TEST(MainDialog, InstallShowsTheStatusBoxAndDisablesTheButtonForGood) {
+    testing_support::TempDir medium;
+    OpenDialog dialog(medium.Path() + "\\");
+    dialog->OsKind = 1;
+    HWND window = dialog->GetSafeHwnd();
+    // Hold the run at its first prompt, so the state during a run can be looked at.
+    HANDLE release = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    dialog.prompts.onPlay = [&](const std::string&) { ::WaitForSingleObject(release, 10000); };
+    ::SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_INSTALL, 0), 0);
+    EXPECT_TRUE(dialog.StatusVisible());
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(window, IDC_INSTALL)));
+    // A second Install command starts no second run.
+    ::SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_INSTALL, 0), 0);
+    ::SetEvent(release);
+    ASSERT_TRUE(PumpUntil([&] { return dialog->IsEnded(); }, 20000));
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(window, IDC_INSTALL)));
+    int starts = 0;
+    for (const std::string& prompt : dialog.prompts.Prompts()) starts += prompt == "sound\\start.wav";
+    EXPECT_EQ(1, starts);
+    ::CloseHandle(release);
 }
 
 }  // namespace
