@@ -1,8 +1,236 @@
 #include "patchers/WindowEyesPatcher.h"
 
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
 #include "app/MainDialog.h"
+#include "framework/Handles.h"
+#include "install/Prompts.h"
+#include "patchers/PatchToolkit.h"
+
+namespace {
+
+const char* const kKey = "Software\\GW Micro, Inc.\\Window-Eyes\\Professional";
+const char* const kVersionValue = "Version";
+const char* const kPathValue = "Path";
+// Registry values are read into buffers of this size and never past them.
+constexpr DWORD kValueSize = 1024;
+
+const char* const kPatchedText = "The Window-Eyes patch was installed successfully.";
+const char* const kCopyFailedText =
+    "The Window-Eyes patch installation failed. Please close currently running screen reader "
+    "and retry installation.";
+const char* const kNotInstalledText =
+    "The Window-Eyes was not installed on your computer. Please check whether the Window-Eyes "
+    "is installed on your computer.";
+
+// The medium's files, relative to ProgramDir. Versions from 5.5 to 5.9 take the pre60 set:
+// the choice is made at 6.0 whatever the other folder is called.
+const char* const kPre60DisplayProgram = "\\wineyes\\pre60\\bdisplay.exe";
+const char* const kPost55DisplayProgram = "\\wineyes\\post55\\bdisplay.exe";
+const char* const kDriverLibrary = "\\wineyes\\Lumitactile.dll";
+const char* const kPre60Settings = "\\wineyes\\pre60\\braille.ini";
+const char* const kPost55Settings = "\\wineyes\\post55\\braille.ini";
+
+// Targets in the Window-Eyes folder.
+const char* const kDisplayProgramName = "\\bdisplay.exe";
+const char* const kDriverLibraryName = "\\Lumitactile.dll";
+
+constexpr double kFirstVersionOfPost55 = 6.0;
+constexpr size_t kVersionCharacters = 3;
+
+// The places where Window-Eyes keeps its default user's braille settings, in the order they
+// are written. A base that is an environment variable is looked up when the copy is made.
+struct SettingsTarget {
+    const char* environmentVariable;  // nullptr: the base is the Window-Eyes folder
+    const char* relative;
+};
+const SettingsTarget kSettingsTargets[] = {
+    {nullptr, "\\users.bak\\default\\braille.ini"},
+    {nullptr, "\\users\\default\\braille.ini"},
+    {"appdata", "\\GW Micro\\Window-Eyes\\users\\default\\braille.ini"},
+    {"allusersprofile", "\\Application Data\\GW Micro\\Window-Eyes\\users\\default\\braille.ini"},
+};
+
+// Reads one value of key whole. False when the query fails (the value is missing, or longer
+// than the buffer) or when its bytes fill the buffer with no terminating zero: such a value has
+// no end that can be trusted, so it counts as missing.
+bool ReadRegistryText(HKEY key, const char* name, std::string& text) {
+    text.clear();
+    std::vector<char> buffer(kValueSize, 0);
+    DWORD size = kValueSize;
+    // The type is not asked for: whatever was stored is taken as text up to its first zero.
+    if (::RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()),
+                           &size) != ERROR_SUCCESS) {
+        return false;
+    }
+    const void* end = std::memchr(buffer.data(), '\0', buffer.size());
+    if (end == nullptr) return false;
+    text.assign(buffer.data(), static_cast<size_t>(static_cast<const char*>(end) - buffer.data()));
+    return true;
+}
+
+// The value of an environment variable, looked up without regard to case (the platform's own
+// rule), so "appdata" finds APPDATA. Empty when the variable is unset or empty.
+std::string EnvironmentValue(const char* name) {
+    std::string value;
+    DWORD size = ::GetEnvironmentVariableA(name, nullptr, 0);
+    while (size > 0) {
+        value.assign(size, '\0');
+        const DWORD length = ::GetEnvironmentVariableA(name, &value[0], size);
+        if (length < size) {
+            value.resize(length);
+            return value;
+        }
+        size = length;  // it grew between the two calls
+    }
+    return std::string();
+}
+
+// The folder test finds nothing for a path that ends in a separator, so a Path written as
+// C:\WinEyes\ would read as "not installed". Trailing backslashes are dropped for the test,
+// stepping over double-byte characters whole so a trail byte that looks like a backslash is
+// never cut; a drive root keeps its own.
+std::string FolderForTest(const std::string& path) {
+    size_t keep = 0;
+    for (size_t i = 0; i < path.size();) {
+        const bool doubleByte =
+            i + 1 < path.size() && ::IsDBCSLeadByte(static_cast<BYTE>(path[i])) != FALSE;
+        const size_t next = i + (doubleByte ? 2 : 1);
+        if (doubleByte || path[i] != '\\') keep = next;
+        i = next;
+    }
+    if (keep == 2 && path[1] == ':' && path.size() > 2) keep = 3;
+    return path.substr(0, keep);
+}
+
+bool IsClassicSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+}  // namespace
+
+double ClassicVersionNumber(const std::string& version) {
+    // Read the way the classic locale's atof reads it, by hand, because the library's
+    // conversion follows the process locale and a comma locale would stop at the full stop.
+    const std::string text = version.substr(0, kVersionCharacters);
+    size_t i = 0;
+    while (i < text.size() && IsClassicSpace(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+
+    long mantissa = 0;
+    int scale = 0;  // power of ten the mantissa is multiplied by
+    bool anyDigit = false;
+    for (; i < text.size() && IsDigit(text[i]); ++i, anyDigit = true) {
+        mantissa = mantissa * 10 + (text[i] - '0');
+    }
+    if (i < text.size() && text[i] == '.') {
+        for (++i; i < text.size() && IsDigit(text[i]); ++i, anyDigit = true) {
+            mantissa = mantissa * 10 + (text[i] - '0');
+            --scale;
+        }
+    }
+    if (!anyDigit) return 0.0;
+
+    // An exponent counts only when at least one digit follows its letter and sign.
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        size_t j = i + 1;
+        bool negativeExponent = false;
+        if (j < text.size() && (text[j] == '+' || text[j] == '-')) {
+            negativeExponent = text[j++] == '-';
+        }
+        if (j < text.size() && IsDigit(text[j])) {
+            int exponent = 0;
+            for (; j < text.size() && IsDigit(text[j]); ++j) {
+                exponent = exponent * 10 + (text[j] - '0');
+            }
+            scale += negativeExponent ? -exponent : exponent;
+        }
+    }
+
+    // Dividing by an exact power of ten keeps values like 6.0 exact.
+    double power = 1.0;
+    for (int n = scale < 0 ? -scale : scale; n > 0; --n) power *= 10.0;
+    const double magnitude = scale < 0 ? mantissa / power : mantissa * power;
+    return negative ? -magnitude : magnitude;
+}
+
+bool IsPre60Version(const std::string& version) {
+    return ClassicVersionNumber(version) < kFirstVersionOfPost55;
+}
 
 int WindowEyesPatcher::Install(MainDialog* dialog) {
     owner = dialog;
-    return 0;
+    std::string path;
+    std::string version;
+    if (ReadVersionAndPath(path, version) == 0) return 0;
+
+    if (IsExistingDirectory(FolderForTest(path)) == 0) {
+        ReportStatus(owner, kNotInstalledText, Prompt::kWindowEyesNotInstalled);
+        return 1;
+    }
+    // Closed meanwhile: nothing more is copied, and Window-Eyes still counts as found.
+    if (owner->IsClosing()) return 1;
+
+    if (CopyPatchFiles(path) != 0) {
+        ReportStatus(owner, kPatchedText, Prompt::kWindowEyesSuccess);
+    } else {
+        ReportStatus(owner, kCopyFailedText, Prompt::kWindowEyesFailed);
+    }
+    return 1;
+}
+
+int WindowEyesPatcher::ReadVersionAndPath(std::string& path, std::string& version) {
+    path.clear();
+    version.clear();
+    UniqueRegKey key;
+    // A key that cannot be opened, for whatever reason, counts as Window-Eyes not registered.
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, key.Receive()) !=
+        ERROR_SUCCESS) {
+        return 0;
+    }
+    if (!ReadRegistryText(key.Get(), kVersionValue, version)) return 0;
+    isPre60 = IsPre60Version(version) ? 1 : 0;
+    if (!ReadRegistryText(key.Get(), kPathValue, path)) return 0;
+    return 1;
+}
+
+int WindowEyesPatcher::CopyPatchFiles(const std::string& path) {
+    // Without a folder every target would land at the root of the current drive.
+    if (owner == nullptr || path.empty()) return 0;
+    // A source that cannot be formed (ProgramDir unknown) fails like a missing file.
+    std::string source;
+
+    // The display program and the driver library make the patch: either failing ends it.
+    if (!owner->MediumPath(isPre60 ? kPre60DisplayProgram : kPost55DisplayProgram, source) ||
+        CopyClearingReadOnly(source, path + kDisplayProgramName) == 0) {
+        return 0;
+    }
+    if (owner->IsClosing()) return 0;
+    if (!owner->MediumPath(kDriverLibrary, source) ||
+        CopyClearingReadOnly(source, path + kDriverLibraryName) == 0) {
+        return 0;
+    }
+
+    // The braille settings are offered to every place; a place that is missing is passed over
+    // (no folder is made for it) and none of them changes the result.
+    if (!owner->MediumPath(isPre60 ? kPre60Settings : kPost55Settings, source)) return 1;
+    for (const SettingsTarget& target : kSettingsTargets) {
+        if (owner->IsClosing()) break;
+        const std::string base = target.environmentVariable == nullptr
+                                     ? path
+                                     : EnvironmentValue(target.environmentVariable);
+        // An unset variable leaves no place to write to; "" + relative would name a folder
+        // at the root of the current drive instead.
+        if (base.empty()) continue;
+        static_cast<void>(CopyClearingReadOnly(source, base + target.relative));
+    }
+    return 1;
 }

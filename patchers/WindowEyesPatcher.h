@@ -15,13 +15,21 @@ public:
     int Install(MainDialog* owner);
 
     // The steps of Install, public so each can be tested on its own.
+    // 1 when the key opened and both "Version" and "Path" were read whole; else 0, with isPre60
+    // already set when "Version" was read.
     int ReadVersionAndPath(std::string& path, std::string& version);
+    // 1 when the display program and the driver library were copied into path; the braille
+    // settings copies that follow never change the result.
     int CopyPatchFiles(const std::string& path);
 
     MainDialog* owner = nullptr;
     unsigned isPre60 = 0;
 };
 
-// True when a Window-Eyes version text selects the files for versions before 6.0: its first
-// three characters read as a number in the classic locale, whatever the process locale.
+// The number a Window-Eyes version text stands for: its first three characters read as the
+// classic "C" locale reads them (a full stop is the decimal point), whatever the process
+// locale. Text that does not begin with a number reads as 0.
+double ClassicVersionNumber(const std::string& version);
+
+// True when a Window-Eyes version text selects the files for versions before 6.0.
 bool IsPre60Version(const std::string& version);
