@@ -1,8 +1,245 @@
 #include "patchers/JawsPatcher.h"
 
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
 #include "app/MainDialog.h"
+#include "framework/Handles.h"
+#include "install/Prompts.h"
+#include "patchers/PatchToolkit.h"
+
+namespace {
+
+// Each version of JAWS is a subkey of this key; its value "Target" names the program folder.
+const char* const kJawsKey = "Software\\Freedom Scientific\\JAWS\\";
+const char* const kTargetValue = "Target";
+
+const char* const kSuccessText = "The JAWS patch was installled successfully.";
+const char* const kFailedText =
+    "The JAWS patch installation failed. Please close currently running screen reader and retry "
+    "installation.";
+
+// On the install medium.
+const char* const kDriverSource = "\\jaws\\Lumitac.jlb";
+const char* const kSettingsSource = "\\jaws\\TessilKey.ini";
+
+// The display's word in every INI entry, and the names it goes by.
+const char* const kProductWord = "Lumitactile";
+const char* const kQuotedProductWord = "\"Lumitactile\"";
+const char* const kDriverName = "LumiTac";
+const char* const kPort = "USB";
+
+// braille.ini
+const char* const kListSection = "list";
+const char* const kDisplaySection = "Lumitactile";
+// jfw.ini
+const char* const kDisplaysSection = "BrailleDisplays";
+// FileFinder.ini
+const char* const kProfilePathsSection = "DefaultUserProfilePaths";
+const char* const kProfilePathKey = "JAWS";
+// Key maps.
+const char* const kKeysSection = "LumiTac Keys";
+const char* const kKeyMapFile = "\\default.JKM";
+const char* const kOlderKeyMapFile = "\\DefaultTL.jkm";
+// Versions before this one also read the second key-map file.
+constexpr int kFirstVersionWithoutOlderKeyMap = 5;
+
+// Room for a version name with its terminator; longer names are skipped.
+constexpr DWORD kVersionNameSize = 100;
+constexpr DWORD kTargetSize = 1024;
+
+std::string IndexedKey(const char* prefix, int index, const char* suffix = "") {
+    return prefix + std::to_string(index) + suffix;
+}
+
+// A version's program folder, ending in a backslash. False when the version's key cannot be
+// opened or its "Target" is not a readable, non-empty text that fits the buffer.
+bool ReadTargetFolder(const std::string& version, std::string& folder) {
+    const std::string keyPath = std::string(kJawsKey) + version + "\\";
+    UniqueRegKey key;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_ALL_ACCESS, key.Receive()) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    std::vector<char> data(kTargetSize, 0);
+    DWORD size = kTargetSize;
+    DWORD type = REG_NONE;
+    const LONG read = ::RegQueryValueExA(key.Get(), kTargetValue, nullptr, &type,
+                                         reinterpret_cast<BYTE*>(data.data()), &size);
+    key.Reset();
+    if (read != ERROR_SUCCESS) return false;
+    // Only text names a folder; a number or binary data would be taken as a path of garbage.
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
+    // Text that fills the whole buffer with no zero after it has no known end.
+    const void* end = std::memchr(data.data(), '\0', data.size());
+    if (end == nullptr) return false;
+    folder.assign(data.data(), static_cast<const char*>(end) - data.data());
+    // An empty folder would put the driver and the INI files in the root of the current drive.
+    if (folder.empty()) return false;
+    if (folder.back() != '\\') folder.push_back('\\');
+    return true;
+}
+
+}  // namespace
 
 int JawsPatcher::Install(MainDialog* dialog) {
     owner = dialog;
-    return 0;
+    std::vector<std::string> versions;
+    if (CollectVersions(versions) == 0) return 0;
+
+    int versionsRead = 0;
+    bool driverCopyFailed = false;
+    for (const std::string& version : versions) {
+        // The user closed the wizard: the version in hand was finished, the rest are left.
+        if (owner->IsClosing()) return versionsRead > 0 ? 1 : 0;
+        std::string target;
+        // A key left behind by an uninstalled version must not keep the others unpatched.
+        if (!ReadTargetFolder(version, target)) continue;
+        ++versionsRead;
+        if (CopyDisplayDriver(target) == 0) {
+            driverCopyFailed = true;
+            continue;
+        }
+        RegisterInBrailleIni(target);
+        RegisterInJfwIni(target);
+        InstallKeyMaps(target, version);
+    }
+    if (versionsRead == 0) return 0;
+    if (owner->IsClosing()) return 1;
+
+    // One version without its driver cannot use the display, so the whole patch counts as failed.
+    if (driverCopyFailed) {
+        ReportStatus(owner, kFailedText, Prompt::kJawsFailed);
+    } else {
+        ReportStatus(owner, kSuccessText, Prompt::kJawsSuccess);
+    }
+    return 1;
+}
+
+int JawsPatcher::CollectVersions(std::vector<std::string>& versions) {
+    UniqueRegKey key;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kJawsKey, 0, KEY_ALL_ACCESS, key.Receive()) !=
+        ERROR_SUCCESS) {
+        return 0;
+    }
+    DWORD count = 0;
+    // A query that fills in nothing leaves no subkeys to enumerate.
+    static_cast<void>(::RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &count, nullptr,
+                                         nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
+    int found = 0;
+    std::vector<char> name(kVersionNameSize, 0);
+    for (DWORD index = 0; index < count; ++index) {
+        DWORD length = kVersionNameSize;
+        if (::RegEnumKeyExA(key.Get(), index, name.data(), &length, nullptr, nullptr, nullptr,
+                            nullptr) != ERROR_SUCCESS) {
+            continue;  // a name too long for the buffer is not a version we can open
+        }
+        versions.emplace_back(name.data(), length);
+        found = 1;
+    }
+    return found;
+}
+
+int JawsPatcher::CopyDisplayDriver(const std::string& targetFolder) {
+    const std::string brailleFolder = targetFolder + "Drivers\\Braille";
+    std::string destination;
+    WIN32_FIND_DATAA entry;
+    // Any entry will do: an existing folder always lists its own ".".
+    const bool hasBrailleFolder =
+        UniqueFindHandle(::FindFirstFileA((brailleFolder + "\\*.*").c_str(), &entry)).IsValid();
+    if (hasBrailleFolder) {
+        const std::string driverFolder = brailleFolder + "\\LumiTac";
+        // An existing folder is fine; a folder that cannot be made fails the copy below.
+        static_cast<void>(::CreateDirectoryA(driverFolder.c_str(), nullptr));
+        destination = driverFolder + "\\LumiTac.jlb";
+    } else {
+        destination = targetFolder + "LumiTac.jlb";
+    }
+    std::string source;
+    if (owner == nullptr || !owner->MediumPath(kDriverSource, source)) return 0;
+    return CopyClearingReadOnly(source, destination);
+}
+
+void JawsPatcher::RegisterInBrailleIni(const std::string& targetFolder) {
+    const std::string file = targetFolder + "braille.ini";
+    // Only the items before the first gap are looked at; the gap is where the display goes.
+    int index = 1;
+    bool present = false;
+    for (;; ++index) {
+        const std::string value =
+            Ini::ReadValue(file, kListSection, IndexedKey("Item", index).c_str());
+        if (Ini::IsMissing(value)) break;
+        if (Ini::BeginsWithWord(value, kProductWord)) {
+            present = true;
+            break;
+        }
+    }
+    ::OutputDebugStringA((file + "\r\n").c_str());
+    if (!present) {
+        // Quoted, so the reader hands back the bare word and a later run finds it.
+        static_cast<void>(Ini::WriteValue(file, kListSection, IndexedKey("Item", index).c_str(),
+                                          kQuotedProductWord));
+    }
+    std::string source;
+    if (owner != nullptr && owner->MediumPath(kSettingsSource, source)) {
+        TransplantSectionIfAbsent(kDisplaySection, source, file);
+    }
+}
+
+void JawsPatcher::RegisterInJfwIni(const std::string& targetFolder) {
+    const std::string file = targetFolder + "jfw.ini";
+    // Only the long name decides: an index with just a name, driver or port key is reused.
+    for (int index = 1;; ++index) {
+        const std::string value = Ini::ReadValue(file, kDisplaysSection,
+                                                 IndexedKey("Braille", index, "LongName").c_str());
+        if (!Ini::IsMissing(value)) {
+            if (Ini::BeginsWithWord(value, kProductWord)) return;
+            continue;
+        }
+        // A write that fails does not keep the others from being tried.
+        static_cast<void>(Ini::WriteValue(
+            file, kDisplaysSection, IndexedKey("Braille", index, "Name").c_str(), kDriverName));
+        static_cast<void>(Ini::WriteValue(file, kDisplaysSection,
+                                          IndexedKey("Braille", index, "LongName").c_str(),
+                                          kProductWord));
+        static_cast<void>(Ini::WriteValue(
+            file, kDisplaysSection, IndexedKey("Braille", index, "Driver").c_str(), kDriverName));
+        static_cast<void>(Ini::WriteValue(file, kDisplaysSection,
+                                          IndexedKey("Braille", index, "Port").c_str(), kPort));
+        return;
+    }
+}
+
+void JawsPatcher::InstallKeyMaps(const std::string& targetFolder, const std::string& version) {
+    // The profile path is taken as plain text: nothing in it is expanded.
+    const std::string profile =
+        Ini::ReadValue(targetFolder + "FileFinder.ini", kProfilePathsSection, kProfilePathKey);
+    const std::string settings =
+        Ini::IsMissing(profile) ? targetFolder + "Settings\\" : profile + "\\Settings\\";
+
+    WIN32_FIND_DATAA entry;
+    UniqueFindHandle search(::FindFirstFileA((settings + "*.*").c_str(), &entry));
+    if (!search) return;
+
+    std::string source;
+    if (owner == nullptr || !owner->MediumPath(kSettingsSource, source)) return;
+    // An empty or missing section on the medium would wipe the display's keys from every key
+    // map, so nothing is written then.
+    const std::string keys = Ini::ReadSection(source, kKeysSection);
+    if (keys.empty()) return;
+
+    const bool writeOlderKeyMap = std::atoi(version.c_str()) < kFirstVersionWithoutOlderKeyMap;
+    do {
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) continue;
+        if (entry.cFileName[0] == '.') continue;  // ".", ".." and hidden folders like ".svn"
+        const std::string folder = settings + entry.cFileName;
+        static_cast<void>(Ini::WriteSection(folder + kKeyMapFile, kKeysSection, keys));
+        if (writeOlderKeyMap) {
+            static_cast<void>(Ini::WriteSection(folder + kOlderKeyMapFile, kKeysSection, keys));
+        }
+    } while (::FindNextFileA(search.Get(), &entry));
 }

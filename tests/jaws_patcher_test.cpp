@@ -1,0 +1,452 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/MainDialog.h"
+#include "install/Prompts.h"
+#include "patchers/JawsPatcher.h"
+#include "res/resource.h"
+#include "tests/support/TestSupport.h"
+
+using namespace testing_support;
+
+namespace {
+
+const char* const kSuccessText = "The JAWS patch was installled successfully.";
+const char* const kFailedText =
+    "The JAWS patch installation failed. Please close currently running screen reader and retry "
+    "installation.";
+const char* const kDriver = "display driver, medium edition";
+const char* const kMediumIni =
+    "[Lumitactile]\r\nCells=40\r\n[LumiTac Keys]\r\nBraille Next=NextLine\r\n"
+    "Braille Prior=PriorLine\r\n";
+
+std::string Value(const std::string& file, const char* section, const std::string& key) {
+    std::vector<char> buffer(1024, 0);
+    ::GetPrivateProfileStringA(section, key.c_str(), "", buffer.data(), 1024, file.c_str());
+    return buffer.data();
+}
+
+int LineCount(const std::string& file, const char* section) {
+    std::vector<char> buffer(65536, 0);
+    const DWORD length = ::GetPrivateProfileSectionA(section, buffer.data(), 65536, file.c_str());
+    int lines = 0;
+    for (DWORD i = 0; i < length; ++i) lines += buffer[i] == '\0' ? 1 : 0;
+    return lines;
+}
+
+// Sets a value of any type under HKLM, bypassing the terminator SetString adds.
+void SetRawValue(const std::string& key, DWORD type, const std::string& data) {
+    HKEY opened = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0,
+                                               KEY_ALL_ACCESS, nullptr, &opened, nullptr));
+    ::RegSetValueExA(opened, "Target", 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                     static_cast<DWORD>(data.size()));
+    ::RegCloseKey(opened);
+}
+
+// A machine with the JAWS key (removed before and after), a medium folder holding the driver and
+// the display's settings, and the wizard opened on that medium.
+struct JawsMachine {
+    JawsMachine() {
+        MakeFolders(medium / "jaws");
+        WriteTextFile(medium / "jaws\\Lumitac.jlb", kDriver);
+        WriteTextFile(medium / "jaws\\TessilKey.ini", kMediumIni);
+        patcher.owner = dialog.get();
+    }
+
+    // A JAWS program folder listed in the registry as version; returned without a backslash.
+    std::string AddVersion(const std::string& version, bool trailingBackslash = false) {
+        const std::string folder = programs / ("jaws" + version);
+        MakeFolders(folder);
+        jawsKey.SetString(version, "Target", trailingBackslash ? folder + "\\" : folder);
+        return folder;
+    }
+    std::string VersionKey(const std::string& version) const { return kJawsKey + version; }
+
+    static constexpr const char* kJawsKey = "Software\\Freedom Scientific\\JAWS\\";
+    ScopedMachineKey jawsKey{"Software\\Freedom Scientific\\JAWS"};
+    TempDir medium;
+    TempDir programs;
+    OpenDialog dialog{medium.Path() + "\\"};
+    JawsPatcher& patcher = dialog->jawsPatcher;
+};
+
+bool IsPatched(const std::string& folder) {
+    return FileExists(folder + "\\LumiTac.jlb") && FileExists(folder + "\\braille.ini") &&
+           FileExists(folder + "\\jfw.ini");
+}
+
+TEST(JawsCollectVersions, ListsReadableNamesInRegistryOrder) {
+    const std::string overLong(120, 'x');
+    struct Row {
+        const char* name;
+        bool createKey;
+        std::vector<std::string> subkeys;  // in creation order
+        int expectedResult;
+        std::vector<std::string> expected;
+    } rows[] = {
+        {"no JAWS key", false, {}, 0, {}},
+        {"JAWS key without versions", true, {}, 0, {}},
+        {"only an over-long name", true, {overLong}, 0, {}},
+        {"over-long name skipped, others kept",
+         true,
+         {"5.0", overLong, "4.51"},
+         1,
+         {"4.51", "5.0"}},
+        // The registry's order, neither creation order nor a numeric sort.
+        {"order kept", true, {"9.0", "10.0", "4.51"}, 1, {"10.0", "4.51", "9.0"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        JawsMachine machine;
+        if (row.createKey) machine.jawsKey.CreateSubkey("");
+        for (const std::string& name : row.subkeys) machine.jawsKey.CreateSubkey(name);
+        std::vector<std::string> versions;
+        EXPECT_EQ(row.expectedResult, machine.patcher.CollectVersions(versions));
+        EXPECT_EQ(row.expected, versions);
+    }
+}
+
+enum class Kind { kGood, kNoTarget, kEmptyTarget, kFullBuffer, kTooLong, kNumber, kNoFolder };
+
+TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
+    struct Row {
+        const char* name;
+        std::vector<std::pair<const char*, Kind>> versions;
+        int expectedResult;
+        const char* expectedText;  // nullptr: nothing reported
+        const char* expectedPrompt;
+    } rows[] = {
+        {"unreadable versions between good ones",
+         {{"1.0", Kind::kGood},
+          {"2.0", Kind::kNoTarget},
+          {"3.0", Kind::kEmptyTarget},
+          {"4.0", Kind::kFullBuffer},
+          {"5.0", Kind::kTooLong},
+          {"6.0", Kind::kNumber},
+          {"7.0", Kind::kGood}},
+         1,
+         kSuccessText,
+         Prompt::kJawsSuccess},
+        {"no version readable",
+         {{"2.0", Kind::kNoTarget}, {"4.0", Kind::kFullBuffer}},
+         0,
+         nullptr,
+         nullptr},
+        {"one driver copy failed",
+         {{"1.0", Kind::kNoFolder}, {"2.0", Kind::kGood}},
+         1,
+         kFailedText,
+         Prompt::kJawsFailed},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        JawsMachine machine;
+        std::vector<std::string> good;
+        for (const auto& version : row.versions) {
+            const std::string key = machine.VersionKey(version.first);
+            switch (version.second) {
+                case Kind::kGood:
+                    good.push_back(machine.AddVersion(version.first));
+                    break;
+                case Kind::kNoTarget:
+                    machine.jawsKey.CreateSubkey(version.first);
+                    break;
+                case Kind::kEmptyTarget:
+                    SetRawValue(key, REG_SZ, std::string(1, '\0'));
+                    break;
+                case Kind::kFullBuffer:
+                    SetRawValue(key, REG_SZ, std::string(1024, 'C'));
+                    break;
+                case Kind::kTooLong:
+                    SetRawValue(key, REG_SZ, std::string(2000, 'C') + '\0');
+                    break;
+                case Kind::kNumber:
+                    SetRawValue(key, REG_DWORD, std::string(4, '\x43'));
+                    break;
+                case Kind::kNoFolder:
+                    machine.jawsKey.SetString(version.first, "Target",
+                                              machine.programs / "missing");
+                    break;
+            }
+        }
+        EXPECT_EQ(row.expectedResult, machine.patcher.Install(machine.dialog.get()));
+        for (const std::string& folder : good) EXPECT_TRUE(IsPatched(folder)) << folder;
+        const std::vector<RecordingPromptPlayer::Entry> played = machine.dialog.prompts.Entries();
+        if (row.expectedText == nullptr) {
+            EXPECT_TRUE(played.empty());
+            EXPECT_EQ("", machine.dialog.StatusText());
+        } else {
+            ASSERT_EQ(1u, played.size());
+            EXPECT_EQ(row.expectedPrompt, played[0].prompt);
+            EXPECT_EQ(row.expectedText, played[0].statusText);  // shown before the prompt
+            EXPECT_EQ(row.expectedText, machine.dialog.StatusText());
+        }
+    }
+}
+
+TEST(JawsInstall, CopiesTheDriverWhereTheVersionLooksForIt) {
+    struct Row {
+        const char* name;
+        bool brailleFolder;
+        bool trailingBackslash;
+        bool readOnlyOldDriver;
+        bool sourceMissing;
+        const char* destination;  // relative to the program folder; nullptr: no copy
+    } rows[] = {
+        {"program folder", false, false, false, false, "LumiTac.jlb"},
+        {"Target ending in a backslash", false, true, false, false, "LumiTac.jlb"},
+        {"Drivers\\Braille present", true, false, false, false,
+         "Drivers\\Braille\\LumiTac\\LumiTac.jlb"},
+        {"read-only old driver replaced", false, false, true, false, "LumiTac.jlb"},
+        {"driver missing on the medium", false, false, false, true, nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        JawsMachine machine;
+        const std::string folder = machine.AddVersion("11.0", row.trailingBackslash);
+        if (row.brailleFolder) MakeFolders(folder + "\\Drivers\\Braille");
+        if (row.readOnlyOldDriver) {
+            WriteTextFile(folder + "\\LumiTac.jlb", "old driver");
+            SetReadOnly(folder + "\\LumiTac.jlb");
+        }
+        if (row.sourceMissing) ::DeleteFileA((machine.medium / "jaws\\Lumitac.jlb").c_str());
+
+        EXPECT_EQ(1, machine.patcher.Install(machine.dialog.get()));
+        if (row.destination != nullptr) {
+            EXPECT_EQ(kDriver, ReadTextFile(folder + "\\" + row.destination));
+            EXPECT_TRUE(FileExists(folder + "\\braille.ini"));
+            EXPECT_TRUE(FileExists(folder + "\\jfw.ini"));
+            if (row.brailleFolder) {
+                EXPECT_FALSE(FileExists(folder + "\\LumiTac.jlb"));
+            }
+            EXPECT_EQ(std::vector<std::string>{Prompt::kJawsSuccess},
+                      machine.dialog.prompts.Prompts());
+        } else {
+            // A version that cannot use the display keeps its settings untouched.
+            EXPECT_FALSE(FileExists(folder + "\\LumiTac.jlb"));
+            EXPECT_FALSE(FileExists(folder + "\\braille.ini"));
+            EXPECT_FALSE(FileExists(folder + "\\jfw.ini"));
+            EXPECT_EQ(std::vector<std::string>{Prompt::kJawsFailed},
+                      machine.dialog.prompts.Prompts());
+        }
+    }
+}
+
+TEST(JawsRegisterInBrailleIni, EntersTheDisplayAtTheFirstGap) {
+    struct Row {
+        const char* name;
+        const char* before;  // nullptr: no braille.ini
+        int itemWritten;     // 0: none
+        const char* cells;   // the display section's value afterwards
+    } rows[] = {
+        {"gap at Item3 though Item4 names the display",
+         "[list]\r\nItem1=Alva\r\nItem2=Baum\r\nItem4=Lumitactile\r\n", 3, "40"},
+        {"a value beginning with the word", "[list]\r\nItem1=Alva\r\nItem2=Lumitactile 40\r\n", 0,
+         "40"},
+        {"other letter case", "[list]\r\nItem1=LUMITACTILE\r\n", 2, "40"},
+        {"no braille.ini", nullptr, 1, "40"},
+        {"display section kept", "[list]\r\nItem1=Lumitactile\r\n[Lumitactile]\r\nCells=80\r\n", 0,
+         "80"},
+        {"empty display section filled", "[list]\r\nItem1=Alva\r\n[Lumitactile]\r\n", 2, "40"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        JawsMachine machine;
+        const std::string folder = machine.programs / "jaws";
+        MakeFolders(folder);
+        const std::string file = folder + "\\braille.ini";
+        if (row.before != nullptr) WriteTextFile(file, row.before);
+        const int itemsBefore = LineCount(file, "list");
+
+        machine.patcher.RegisterInBrailleIni(folder + "\\");
+
+        EXPECT_EQ(itemsBefore + (row.itemWritten != 0 ? 1 : 0), LineCount(file, "list"));
+        if (row.itemWritten != 0) {
+            const std::string key = "Item" + std::to_string(row.itemWritten);
+            EXPECT_EQ("Lumitactile", Value(file, "list", key));
+            EXPECT_NE(std::string::npos, ReadTextFile(file).find(key + "=\"Lumitactile\""));
+        }
+        EXPECT_EQ(row.cells, Value(file, "Lumitactile", "Cells"));
+    }
+}
+
+std::vector<std::string>* debugLines = nullptr;
+
+LONG CALLBACK RecordDebugLine(EXCEPTION_POINTERS* info) {
+    const EXCEPTION_RECORD& record = *info->ExceptionRecord;
+    if (record.ExceptionCode == DBG_PRINTEXCEPTION_C && record.NumberParameters >= 2 &&
+        debugLines != nullptr) {
+        debugLines->push_back(reinterpret_cast<const char*>(record.ExceptionInformation[1]));
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+TEST(JawsRegisterInBrailleIni, SendsThePathToTheDebuggerOnEveryCall) {
+    JawsMachine machine;
+    const std::string folder = machine.programs / "jaws";
+    MakeFolders(folder);
+    std::vector<std::string> lines;
+    debugLines = &lines;
+    void* handler = ::AddVectoredExceptionHandler(1, RecordDebugLine);
+    machine.patcher.RegisterInBrailleIni(folder + "\\");  // enters the display
+    machine.patcher.RegisterInBrailleIni(folder + "\\");  // finds it present
+    ::RemoveVectoredExceptionHandler(handler);
+    debugLines = nullptr;
+    const std::string line = folder + "\\braille.ini\r\n";
+    EXPECT_EQ((std::vector<std::string>{line, line}), lines);
+}
+
+TEST(JawsRegisterInJfwIni, AddsFourKeysAtTheFirstFreeLongName) {
+    const std::string twoDisplays =
+        "[BrailleDisplays]\r\nBraille1Name=Alva\r\nBraille1LongName=Alva 640\r\n"
+        "Braille2Name=Baum\r\nBraille2LongName=Baum Vario\r\n";
+    JawsMachine machine;
+    const std::string folder = machine.programs / "jaws";
+    MakeFolders(folder);
+    const std::string file = folder + "\\jfw.ini";
+
+    WriteTextFile(file, twoDisplays);
+    machine.patcher.RegisterInJfwIni(folder + "\\");
+    const std::string after = ReadTextFile(file);
+    size_t previous = after.find("Braille2LongName");
+    for (const char* line : {"Braille3Name=LumiTac", "Braille3LongName=Lumitactile",
+                             "Braille3Driver=LumiTac", "Braille3Port=USB"}) {
+        const size_t at = after.find(line);
+        EXPECT_TRUE(at != std::string::npos && at > previous) << line << " in\n" << after;
+        previous = at;
+    }
+
+    // Present already: the file stays as it is.
+    machine.patcher.RegisterInJfwIni(folder + "\\");
+    EXPECT_EQ(after, ReadTextFile(file));
+}
+
+TEST(JawsInstallKeyMaps, WritesTheKeysIntoEverySettingsFolder) {
+    std::string longKeys = "[LumiTac Keys]\r\n";
+    for (int i = 0; i < 300; ++i) {
+        longKeys += "Key" + std::to_string(i) + "=Assignment number " + std::to_string(i) + "\r\n";
+    }
+    struct Row {
+        const char* name;
+        const char* version;
+        bool profilePath;
+        std::string mediumIni;
+        const char* oldKeyMap;  // enu\default.JKM before; nullptr: none
+        bool written;
+        bool olderKeyMap;
+        const char* lastKey;
+        int lines;
+    } rows[] = {
+        {"5.0, settings in the program folder", "5.0", false, kMediumIni, nullptr, true, false,
+         "Braille Prior", 2},
+        {"4.51 also writes DefaultTL", "4.51", false, kMediumIni, nullptr, true, true,
+         "Braille Prior", 2},
+        {"profile path from FileFinder.ini", "11.0", true, kMediumIni, nullptr, true, false,
+         "Braille Prior", 2},
+        {"old section replaced, other sections kept", "11.0", false, kMediumIni,
+         "[LumiTac Keys]\r\nOld=1\r\n[Other]\r\nKept=1\r\n", true, false, "Braille Prior", 2},
+        {"no section on the medium writes nothing", "11.0", false, "[Lumitactile]\r\nCells=40\r\n",
+         "[LumiTac Keys]\r\nOld=1\r\n", false, false, nullptr, 0},
+        {"section longer than 4096 bytes carried whole", "11.0", false, longKeys, nullptr, true,
+         false, "Key299", 300},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        JawsMachine machine;
+        WriteTextFile(machine.medium / "jaws\\TessilKey.ini", row.mediumIni);
+        const std::string folder = machine.programs / "jaws";
+        const std::string profile = machine.programs / "profile";
+        std::string settings = folder + "\\Settings";
+        const std::string unused = profile + "\\Settings";
+        for (const std::string& base : {folder + "\\Settings", unused}) {
+            MakeFolders(base + "\\enu");
+            MakeFolders(base + "\\deu");
+            MakeFolders(base + "\\.svn");
+            WriteTextFile(base + "\\readme.txt", "read me");
+        }
+        if (row.profilePath) {
+            WriteTextFile(folder + "\\FileFinder.ini",
+                          "[DefaultUserProfilePaths]\r\nJAWS=" + profile + "\r\n");
+            settings = unused;
+        }
+        if (row.oldKeyMap != nullptr) WriteTextFile(settings + "\\enu\\default.JKM", row.oldKeyMap);
+
+        machine.patcher.InstallKeyMaps(folder + "\\", row.version);
+
+        const std::string other = row.profilePath ? folder + "\\Settings" : unused;
+        EXPECT_FALSE(FileExists(other + "\\enu\\default.JKM"));
+        EXPECT_FALSE(FileExists(settings + "\\.svn\\default.JKM"));
+        EXPECT_EQ("read me", ReadTextFile(settings + "\\readme.txt"));
+        if (!row.written) {
+            EXPECT_EQ(row.oldKeyMap, ReadTextFile(settings + "\\enu\\default.JKM"));
+            EXPECT_FALSE(FileExists(settings + "\\deu\\default.JKM"));
+            continue;
+        }
+        for (const char* language : {"enu", "deu"}) {
+            for (const char* name : {"default.JKM", "DefaultTL.jkm"}) {
+                const bool expected = name[0] == 'd' || row.olderKeyMap;
+                const std::string map = settings + "\\" + language + "\\" + name;
+                ASSERT_EQ(expected, FileExists(map)) << map;
+                if (!expected) continue;
+                EXPECT_EQ(row.lines, LineCount(map, "LumiTac Keys")) << map;
+                EXPECT_NE("", Value(map, "LumiTac Keys", row.lastKey)) << map;
+            }
+        }
+        if (row.oldKeyMap != nullptr) {
+            EXPECT_EQ("", Value(settings + "\\enu\\default.JKM", "LumiTac Keys", "Old"));
+            EXPECT_EQ("1", Value(settings + "\\enu\\default.JKM", "Other", "Kept"));
+        }
+    }
+}
+
+TEST(JawsInstall, SecondRunAddsNothingTwice) {
+    JawsMachine machine;
+    const std::string folder = machine.AddVersion("11.0");
+    ASSERT_EQ(1, machine.patcher.Install(machine.dialog.get()));
+    const std::string braille = ReadTextFile(folder + "\\braille.ini");
+    const std::string jfw = ReadTextFile(folder + "\\jfw.ini");
+    ASSERT_EQ(1, machine.patcher.Install(machine.dialog.get()));
+    EXPECT_EQ(braille, ReadTextFile(folder + "\\braille.ini"));
+    EXPECT_EQ(jfw, ReadTextFile(folder + "\\jfw.ini"));
+    EXPECT_EQ(1, LineCount(folder + "\\braille.ini", "list"));
+    EXPECT_EQ((std::vector<std::string>{Prompt::kJawsSuccess, Prompt::kJawsSuccess}),
+              machine.dialog.prompts.Prompts());
+}
+
+// The user closes the wizard while the worker patches: the version in hand is finished, the
+// others are left alone and nothing is reported.
+TEST(JawsInstall, ClosingStopsBetweenVersions) {
+    JawsMachine machine;
+    std::vector<std::string> folders;
+    for (int i = 0; i < 15; ++i) {
+        const std::string name = (i < 10 ? "v0" : "v") + std::to_string(i);
+        folders.push_back(machine.AddVersion(name));
+        // Enough settings folders that a version takes a while to patch.
+        for (int language = 0; language < 20; ++language) {
+            MakeFolders(folders.back() + "\\Settings\\l" + std::to_string(language));
+        }
+    }
+    HWND window = machine.dialog->GetSafeHwnd();
+    ::SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_INSTALL, 0), 0);
+    ASSERT_TRUE(PumpUntil([&] { return FileExists(folders[0] + "\\LumiTac.jlb"); }, 60000));
+    ::SendMessageA(window, WM_CLOSE, 0, 0);  // returns once the worker has ended
+
+    for (const std::string& folder : folders) {
+        if (!FileExists(folder + "\\LumiTac.jlb")) continue;
+        SCOPED_TRACE(folder);
+        EXPECT_TRUE(IsPatched(folder));
+        EXPECT_TRUE(FileExists(folder + "\\Settings\\l19\\default.JKM"));
+    }
+    EXPECT_FALSE(FileExists(folders.back() + "\\LumiTac.jlb"));
+    for (const std::string& prompt : machine.dialog.prompts.Prompts()) {
+        EXPECT_NE(Prompt::kJawsSuccess, prompt);
+        EXPECT_NE(Prompt::kJawsFailed, prompt);
+        EXPECT_NE(Prompt::kRestart, prompt);
+    }
+}
+
+}  // namespace
