@@ -28,6 +28,10 @@ build: configure
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure
 
+# A picture of the wizard shown in a real X server (Xvfb), saved as $(BUILD_DIR)/screenshot.png.
+screenshot: build
+	./tools/screenshot.sh $(BUILD_DIR)
+
 clean:
 	rm -rf $(BUILD_DIR)
 

@@ -14,8 +14,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const std::string line = std::string(ownPath) + "|" + ::GetCommandLineA() + "\r\n";
     // Several starts may write at once: retry while another holds the file.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        HANDLE log = ::CreateFileA(logPath, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE log = ::CreateFileA(logPath, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         if (log != INVALID_HANDLE_VALUE) {
             DWORD written = 0;
             ::WriteFile(log, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
