@@ -1,8 +1,143 @@
 #include "patchers/DolphinPatcher.h"
 
+#include <windows.h>
+
+#include <cstring>
+
 #include "app/MainDialog.h"
+#include "framework/Handles.h"
+#include "install/Prompts.h"
+#include "patchers/PatchToolkit.h"
+
+namespace {
+
+// Dolphin installs to this one place; its products are looked for nowhere else.
+const char* const kSamFolder = "C:\\Program Files\\Dolphin\\Sam";
+const char* const kSamDriverTarget = "C:\\Program Files\\Dolphin\\Sam\\QVRsam\\QVRsam.dll";
+const char* const kDisplayDriverFolder = "C:\\Program Files\\Dolphin\\Sam\\LumiTac";
+const char* const kHalFolder = "C:\\Program Files\\Dolphin\\Hal";
+const char* const kDolphinListing = "C:\\Program Files\\Dolphin\\*.*";
+const char* const kDolphinPrefix = "C:\\Program Files\\Dolphin\\";
+const char* const kSupernovaMarker = "Snova";
+const char* const kSupernovaFallback = "C:\\Program Files\\Dolphin\\Snova";
+const char* const kDeviceSection = "QTL1";
+
+// On the install medium.
+const char* const kMediumSamDriver = "\\supernova\\QVRsam.dll";
+const char* const kMediumFolder = "\\supernova\\";
+const char* const kMediumSettings = "\\supernova\\lmuitactile.ini";
+const char* const kMediumBackup = "\\supernova\\QTL1.bk1";
+
+// In this order; SAM needs all four, so the first that fails ends the copy.
+const char* const kDisplayDriverFiles[] = {"LumiTac00044.ini", "LumiTac.sdi", "LumiTac.txt",
+                                           "LumiTac.dll"};
+// Inside a reader folder.
+const char* const kBrailleIni = "\\defaults\\braille.ini";
+const char* const kBackupFolders[] = {"\\defaults\\", "\\Settings\\"};
+const char* const kNewBackup = "QTL1.bk1";
+const char* const kOldBackup = "QTL1.bk0";
+
+const char* const kFailedText =
+    "The Supernova patch installation failed. Please close currently running screen reader and "
+    "retry installation.";
+const char* const kSupernovaSuccessText = "The Supernova patch was installed successfully.";
+const char* const kHalSuccessText = "The Hal patch was installed successfully.";
+
+// The entry's long name (not its 8.3 alias), never read past the record.
+std::string LongName(const WIN32_FIND_DATAA& entry) {
+    return std::string(entry.cFileName, ::strnlen(entry.cFileName, sizeof(entry.cFileName)));
+}
+
+// A listed entry is Supernova's folder when it is a folder, is not "." or ".." or another
+// dot-name, and its long name holds the marker in exactly that letter case.
+bool IsSupernovaFolder(const WIN32_FIND_DATAA& entry) {
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
+    const std::string name = LongName(entry);
+    if (name.empty() || name[0] == '.') return false;
+    return name.find(kSupernovaMarker) != std::string::npos;
+}
+
+}  // namespace
 
 int DolphinPatcher::Install(MainDialog* dialog) {
     owner = dialog;
-    return 0;
+    if (IsExistingDirectory(kSamFolder) == 0) return 0;
+
+    // Once the user has closed the wizard, the step in progress ends normally and nothing
+    // after it starts; Dolphin was still found.
+    if (owner->IsClosing()) return 1;
+    if (CopySamFiles() == 0) {
+        ReportStatus(owner, kFailedText, Prompt::kSupernovaNotCopied);
+        return 1;
+    }
+    if (owner->IsClosing()) return 1;
+    PatchHal();
+    if (owner->IsClosing()) return 1;
+    if (PatchSupernova() != 0) {
+        ReportStatus(owner, kSupernovaSuccessText, Prompt::kSupernovaSuccess);
+    } else {
+        ReportStatus(owner, kHalSuccessText, Prompt::kHalSuccess);
+    }
+    return 1;
+}
+
+int DolphinPatcher::CopySamFiles() {
+    std::string source;
+    // SAM's own driver is a courtesy: where its folder is missing the copy fails and the display
+    // still works, so the folder is not created and the result does not count.
+    if (owner->MediumPath(kMediumSamDriver, source)) {
+        static_cast<void>(CopyClearingReadOnly(source, kSamDriverTarget));
+    }
+    // Already there on a second run; a folder that cannot be made fails the first copy below.
+    static_cast<void>(::CreateDirectoryA(kDisplayDriverFolder, nullptr));
+
+    for (const char* name : kDisplayDriverFiles) {
+        const std::string relative = std::string(kMediumFolder) + name;
+        if (!owner->MediumPath(relative.c_str(), source)) return 0;
+        const std::string target = std::string(kDisplayDriverFolder) + "\\" + name;
+        if (CopyClearingReadOnly(source, target) == 0) return 0;
+    }
+    return 1;
+}
+
+void DolphinPatcher::PatchHal() {
+    PatchReaderFolder(kHalFolder);
+}
+
+int DolphinPatcher::PatchSupernova() {
+    WIN32_FIND_DATAA entry;
+    ZeroMemory(&entry, sizeof(entry));
+    UniqueFindHandle listing(::FindFirstFileA(kDolphinListing, &entry));
+    if (!listing) return 0;
+
+    // Supernova's folder name carries its version, so it is found by its marker; the path is
+    // held in a growing string, so however long the name, nothing is cut.
+    std::string folder = kSupernovaFallback;
+    for (;;) {
+        if (IsSupernovaFolder(entry)) {
+            folder = kDolphinPrefix + LongName(entry);
+            break;
+        }
+        ZeroMemory(&entry, sizeof(entry));
+        if (!::FindNextFileA(listing.Get(), &entry)) break;
+    }
+    listing.Reset();
+
+    PatchReaderFolder(folder);
+    return 1;
+}
+
+void DolphinPatcher::PatchReaderFolder(const std::string& readerFolder) {
+    std::string settings;
+    if (owner->MediumPath(kMediumSettings, settings)) {
+        TransplantSectionIfAbsent(kDeviceSection, settings, readerFolder + kBrailleIni);
+    }
+    // With the medium unknown the source stays empty and each copy fails like a missing file.
+    std::string backup;
+    static_cast<void>(owner->MediumPath(kMediumBackup, backup));
+    for (const char* subfolder : kBackupFolders) {
+        const std::string folder = readerFolder + subfolder;
+        static_cast<void>(CopyClearingReadOnly(backup, folder + kNewBackup));
+        static_cast<void>(::DeleteFileA((folder + kOldBackup).c_str()));
+    }
 }

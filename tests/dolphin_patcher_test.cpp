@@ -1,0 +1,302 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/MainDialog.h"
+#include "install/Prompts.h"
+#include "patchers/DolphinPatcher.h"
+#include "tests/support/DolphinFixtures.h"
+#include "tests/support/TestSupport.h"
+
+using testing_support::DolphinMachine;
+using testing_support::FileExists;
+using testing_support::FolderExists;
+using testing_support::MakeFolders;
+using testing_support::OpenDialog;
+using testing_support::ReadTextFile;
+using testing_support::SectionLines;
+using testing_support::SupernovaMedium;
+using testing_support::TempDir;
+using testing_support::WriteTextFile;
+
+namespace {
+
+const char* const kFailedText =
+    "The Supernova patch installation failed. Please close currently running screen reader and "
+    "retry installation.";
+const char* const kSupernovaText = "The Supernova patch was installed successfully.";
+
+const std::vector<std::string> kMediumLines(std::begin(SupernovaMedium::kSectionLines),
+                                            std::end(SupernovaMedium::kSectionLines));
+
+// A Dolphin folder, a complete medium and the wizard pointed at that medium. The machine is
+// seeded by each test.
+struct Bench {
+    DolphinMachine machine;
+    TempDir medium;
+    std::unique_ptr<OpenDialog> dialog;
+
+    Bench() {
+        SupernovaMedium::Write(medium.Path());
+        dialog.reset(new OpenDialog(medium.Path() + "\\"));
+    }
+    int Install() { return (*dialog)->dolphinPatcher.Install(dialog->get()); }
+    // Each report as "text | prompt".
+    std::vector<std::string> Reports() const {
+        std::vector<std::string> reports;
+        for (const auto& entry : dialog->prompts.Entries()) {
+            reports.push_back(entry.statusText + " | " + entry.prompt);
+        }
+        return reports;
+    }
+    std::string In(const std::string& reader, const std::string& relative) const {
+        return machine / (reader + "\\" + relative);
+    }
+    // A reader folder counts as patched when its braille.ini has the medium's section.
+    bool Patched(const std::string& reader) const {
+        return SectionLines(In(reader, "defaults\\braille.ini"), "QTL1") == kMediumLines;
+    }
+};
+
+std::string Report(const char* text, const char* prompt) {
+    return std::string(text) + " | " + prompt;
+}
+
+// The Hal report needs a Dolphin folder that lists nothing while it holds Sam, which no file
+// system gives; the listing's side of it is tested on PatchSupernova alone further down.
+TEST(DolphinInstall, OutcomeByWhatTheMachineAndMediumHold) {
+    enum Sam { kNoSam, kSamIsFile, kSam };
+    struct Row {
+        const char* label;
+        Sam sam;
+        const char* missingOnMedium;  // nullptr: the medium is complete
+        bool driverFolderIsFile;
+        int result;
+        std::vector<std::string> reports;
+        size_t driverFilesCopied;  // in copy order; the first failure ends the copy
+        bool readersPatched;
+    };
+    const Row rows[] = {
+        {"no Sam folder", kNoSam, nullptr, false, 0, {}, 0, false},
+        {"Sam is a plain file", kSamIsFile, nullptr, false, 0, {}, 0, false},
+        {"LumiTac.sdi missing on the medium",
+         kSam,
+         "LumiTac.sdi",
+         false,
+         1,
+         {Report(kFailedText, Prompt::kSupernovaNotCopied)},
+         1,
+         false},
+        {"display driver folder cannot be made",
+         kSam,
+         nullptr,
+         true,
+         1,
+         {Report(kFailedText, Prompt::kSupernovaNotCopied)},
+         0,
+         false},
+        {"complete",
+         kSam,
+         nullptr,
+         false,
+         1,
+         {Report(kSupernovaText, Prompt::kSupernovaSuccess)},
+         4,
+         true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        Bench bench;
+        if (row.sam == kSam) bench.machine.AddSam();
+        if (row.sam == kSamIsFile) WriteTextFile(bench.machine / "Sam", "not a folder");
+        if (row.driverFolderIsFile) WriteTextFile(bench.machine / "Sam\\LumiTac", "in the way");
+        if (row.missingOnMedium != nullptr) {
+            ASSERT_TRUE(
+                ::DeleteFileA((bench.medium / "supernova\\" + row.missingOnMedium).c_str()));
+        }
+        bench.machine.AddReader("Hal");
+        bench.machine.AddReader("Supernova Snova 13");
+
+        EXPECT_EQ(row.result, bench.Install());
+        EXPECT_EQ(row.reports, bench.Reports());
+        if (row.reports.empty()) {
+            EXPECT_EQ("", bench.dialog->StatusText());
+        }
+        if (row.result == 0) {
+            EXPECT_FALSE(FolderExists(bench.machine / "Sam\\LumiTac"));
+        }
+        for (size_t i = 0; i < 4; ++i) {
+            const char* name = SupernovaMedium::kDriverFiles[i];
+            EXPECT_EQ(i < row.driverFilesCopied,
+                      FileExists(bench.machine / (std::string("Sam\\LumiTac\\") + name)))
+                << name;
+        }
+        for (const char* reader : {"Hal", "Supernova Snova 13"}) {
+            SCOPED_TRACE(reader);
+            EXPECT_EQ(row.readersPatched, bench.Patched(reader));
+            EXPECT_EQ(row.readersPatched, FileExists(bench.In(reader, "Settings\\QTL1.bk1")));
+            EXPECT_EQ(!row.readersPatched, FileExists(bench.In(reader, "Settings\\QTL1.bk0")));
+        }
+    }
+}
+
+TEST(DolphinInstall, CompleteRunPlacesEveryFileOverReadOnlyOnes) {
+    Bench bench;
+    bench.machine.AddSam();
+    MakeFolders(bench.machine / "Sam\\LumiTac");
+    WriteTextFile(bench.machine / "Sam\\LumiTac\\LumiTac.dll", "old driver");
+    testing_support::SetReadOnly(bench.machine / "Sam\\LumiTac\\LumiTac.dll");
+    bench.machine.AddReader("Hal");
+    bench.machine.AddReader("Snova");
+
+    EXPECT_EQ(1, bench.Install());
+
+    EXPECT_EQ(SupernovaMedium::Content("QVRsam.dll"),
+              ReadTextFile(bench.machine / "Sam\\QVRsam\\QVRsam.dll"));
+    for (const char* name : SupernovaMedium::kDriverFiles) {
+        EXPECT_EQ(SupernovaMedium::Content(name),
+                  ReadTextFile(bench.machine / (std::string("Sam\\LumiTac\\") + name)))
+            << name;
+    }
+    for (const char* reader : {"Hal", "Snova"}) {
+        SCOPED_TRACE(reader);
+        EXPECT_TRUE(bench.Patched(reader));
+        for (const char* subfolder : {"defaults\\", "Settings\\"}) {
+            EXPECT_EQ(SupernovaMedium::Content("QTL1.bk1"),
+                      ReadTextFile(bench.In(reader, std::string(subfolder) + "QTL1.bk1")));
+            EXPECT_FALSE(FileExists(bench.In(reader, std::string(subfolder) + "QTL1.bk0")));
+        }
+    }
+    // Only the display's section is carried over.
+    EXPECT_TRUE(SectionLines(bench.In("Hal", "defaults\\braille.ini"), "Before").empty());
+    EXPECT_EQ(std::vector<std::string>{Report(kSupernovaText, Prompt::kSupernovaSuccess)},
+              bench.Reports());
+}
+
+TEST(DolphinInstall, MissingFoldersFailSilentlyAndAreNotCreated) {
+    // Neither SAM's own driver folder nor Hal exists; the display's files still make it.
+    Bench bench;
+    bench.machine.AddSam(/*withQvrSamFolder=*/false);
+    bench.machine.AddReader("Snova");
+
+    EXPECT_EQ(1, bench.Install());
+
+    EXPECT_FALSE(FolderExists(bench.machine / "Sam\\QVRsam"));
+    EXPECT_FALSE(FolderExists(bench.machine / "Hal"));
+    EXPECT_TRUE(bench.Patched("Snova"));
+    EXPECT_EQ(std::vector<std::string>{Report(kSupernovaText, Prompt::kSupernovaSuccess)},
+              bench.Reports());
+}
+
+TEST(DolphinInstall, PatchesTheFirstListedFolderWhoseNameHoldsSnova) {
+    // Folder names are found case-insensitively, so the "Snova" fallback lands in a folder
+    // named "snova", which the listing itself never chooses: that makes the fallback visible.
+    struct Row {
+        const char* label;
+        std::vector<std::string> folders;
+        std::vector<std::string> files;
+        // The folder patched: "" for none, "*" for the first of the folders in listing order.
+        std::string patched;
+    };
+    const std::string longName = std::string(200, 'x') + " Snova " + std::string(4, 'y');
+    const Row rows[] = {
+        {"no marker anywhere", {"Screen Reader", "snova"}, {}, "snova"},
+        {"marker in lower case only", {"snova 13"}, {}, ""},
+        {"full product name", {"Supernova", "snova"}, {}, "snova"},
+        {"dot-name with the marker", {".Snova", "snova"}, {}, "snova"},
+        {"plain file with the marker", {"snova"}, {"Snova notes.txt"}, "snova"},
+        {"marker inside the name", {"Dolphin Snova 13", "snova"}, {}, "Dolphin Snova 13"},
+        {"two matching folders", {"Snova 12", "Snova 13"}, {}, "*"},
+        {"name longer than the old buffers", {longName}, {}, longName},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        Bench bench;
+        bench.machine.AddSam();
+        for (const std::string& folder : row.folders) bench.machine.AddReader(folder);
+        for (const std::string& file : row.files) WriteTextFile(bench.machine / file, "notes");
+        const std::vector<std::string> listing = bench.machine.Listing();
+        std::string expected = row.patched;
+        if (expected == "*") {
+            expected = *std::find_first_of(listing.begin(), listing.end(), row.folders.begin(),
+                                           row.folders.end());
+        }
+
+        EXPECT_EQ(1, bench.Install());
+
+        for (const std::string& folder : row.folders) {
+            EXPECT_EQ(folder == expected, bench.Patched(folder)) << folder;
+        }
+        // Nothing new in Dolphin's folder: a missing fallback folder is not created.
+        std::vector<std::string> after = bench.machine.Listing();
+        std::vector<std::string> before = listing;
+        std::sort(after.begin(), after.end());
+        std::sort(before.begin(), before.end());
+        EXPECT_EQ(before, after);
+        EXPECT_EQ(std::vector<std::string>{Report(kSupernovaText, Prompt::kSupernovaSuccess)},
+                  bench.Reports());
+    }
+}
+
+TEST(DolphinPatchSupernova, NothingListedMeansNotPatched) {
+    Bench bench;
+    testing_support::RemoveTree(DolphinMachine::kRoot);
+    bench.dialog->get()->dolphinPatcher.owner = bench.dialog->get();
+
+    EXPECT_EQ(0, bench.dialog->get()->dolphinPatcher.PatchSupernova());
+    EXPECT_FALSE(FolderExists(DolphinMachine::kRoot));
+}
+
+TEST(DolphinInstall, ExistingSectionIsKeptAndAnEmptyOneFilled) {
+    struct Row {
+        const char* label;
+        std::string brailleIni;
+        std::vector<std::string> section;
+    };
+    const Row rows[] = {
+        {"section with lines", "[QTL1]\r\nCells=80\r\n[Other]\r\nK=1\r\n", {"Cells=80"}},
+        {"header without lines", "[QTL1]\r\n[Other]\r\nK=1\r\n", kMediumLines},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        Bench bench;
+        bench.machine.AddSam();
+        bench.machine.AddReader("Hal");
+        WriteTextFile(bench.In("Hal", "defaults\\braille.ini"), row.brailleIni);
+
+        EXPECT_EQ(1, bench.Install());
+
+        EXPECT_EQ(row.section, SectionLines(bench.In("Hal", "defaults\\braille.ini"), "QTL1"));
+        EXPECT_EQ(std::vector<std::string>{"K=1"},
+                  SectionLines(bench.In("Hal", "defaults\\braille.ini"), "Other"));
+        // The settings files are placed whatever the section held.
+        EXPECT_TRUE(FileExists(bench.In("Hal", "defaults\\QTL1.bk1")));
+        EXPECT_FALSE(FileExists(bench.In("Hal", "defaults\\QTL1.bk0")));
+    }
+}
+
+TEST(DolphinInstall, SecondRunReportsAgainWithoutDuplicatingTheSection) {
+    Bench bench;
+    bench.machine.AddSam();
+    bench.machine.AddReader("Hal");
+    bench.machine.AddReader("Snova");
+
+    EXPECT_EQ(1, bench.Install());
+    EXPECT_EQ(1, bench.Install());
+
+    const std::string report = Report(kSupernovaText, Prompt::kSupernovaSuccess);
+    EXPECT_EQ((std::vector<std::string>{report, report}), bench.Reports());
+    for (const char* reader : {"Hal", "Snova"}) {
+        const std::string ini = ReadTextFile(bench.In(reader, "defaults\\braille.ini"));
+        EXPECT_EQ(ini.find("[QTL1]"), ini.rfind("[QTL1]")) << ini;
+        EXPECT_EQ(ini.find(kMediumLines[0]), ini.rfind(kMediumLines[0])) << ini;
+        EXPECT_TRUE(bench.Patched(reader)) << reader;
+    }
+}
+
+}  // namespace
