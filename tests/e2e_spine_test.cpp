@@ -1,0 +1,159 @@
+// The real Setup.exe from the assembled medium, pressed by the UI driver, on Windows versions
+// that Wine emulates for it. No screen reader is installed here; the scenarios with screen
+// readers are run by the demo's end-to-end test.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/TestSupport.h"
+#include "tools/uidriver/UiDriver.h"
+
+using testing_support::ReadTextFile;
+using testing_support::TempDir;
+using testing_support::TestProgramFolder;
+
+namespace {
+
+const char* const kWelcome = "Welcome to the Driver Install Wizard for Lumitactile.";
+const char* const kNoScreenReader =
+    "There is no screen reader on your PC. Please install screen reader program in advance.";
+
+// The assembled medium beside the tests folder, as a full path without "..".
+std::string Medium() {
+    const std::string relative = TestProgramFolder() + "\\..\\medium";
+    char full[MAX_PATH] = {};
+    ::GetFullPathNameA(relative.c_str(), MAX_PATH, full, nullptr);
+    return full;
+}
+
+// Wine's per-program Windows version, for every program named Setup.exe in this prefix.
+class EmulatedWindows {
+public:
+    explicit EmulatedWindows(const char* version) {
+        HKEY key = nullptr;
+        ::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                          nullptr);
+        ::RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                         static_cast<DWORD>(strlen(version) + 1));
+        ::RegCloseKey(key);
+    }
+    ~EmulatedWindows() { ::RegDeleteKeyA(HKEY_CURRENT_USER, kKey); }
+
+private:
+    static constexpr const char* kKey = "Software\\Wine\\AppDefaults\\Setup.exe";
+};
+
+struct SetupRun {
+    uidriver::Outcome outcome;
+    std::string log;  // what the stand-ins wrote
+};
+
+SetupRun RunSetup(const std::string& medium, const uidriver::Plan& plan, int packageMs = 1500) {
+    TempDir logs;
+    const std::string log = logs / "standin.log";
+    uidriver::UiDriver driver;
+    uidriver::Launch launch;
+    launch.exe = medium + "\\Setup.exe";
+    launch.currentFolder = medium;
+    launch.environment = {"LUMI_STANDIN_LOG=" + log,
+                          "LUMI_STANDIN_PACKAGE_MS=" + std::to_string(packageMs)};
+    SetupRun run;
+    if (!driver.Start(launch)) {
+        ADD_FAILURE() << "Setup.exe did not start: " << driver.Error();
+        return run;
+    }
+    run.outcome = driver.Run(plan, 60000);
+    // The package may outlive a cancelled wizard; let it finish so its log is complete.
+    ::Sleep(static_cast<DWORD>(packageMs) + 500);
+    run.log = ReadTextFile(log);
+    return run;
+}
+
+uidriver::Plan PressInstall() {
+    uidriver::Plan plan;
+    plan.pressInstall = true;
+    return plan;
+}
+
+TEST(SetupExe, RunsTheWholeSequenceOnEachWindowsFamily) {
+    const struct {
+        const char* windows;
+        bool runsPackage;
+    } rows[] = {{"win98", false}, {"winxp", true}, {"win7", true}};
+    for (const auto& row : rows) {
+        EmulatedWindows windows(row.windows);
+        const SetupRun run = RunSetup(Medium(), PressInstall());
+        EXPECT_TRUE(run.outcome.ended) << row.windows;
+        EXPECT_EQ(0u, run.outcome.exitCode) << row.windows;
+        EXPECT_TRUE(run.outcome.InstallStayedDisabled()) << row.windows;
+        // The verdict text lives only as long as its prompt, which headless Wine cannot play,
+        // so a poll may miss it; the prompts themselves are checked by the worker's tests.
+        const std::vector<std::string> texts = run.outcome.StatusTexts();
+        ASSERT_FALSE(texts.empty()) << row.windows;
+        EXPECT_EQ(kWelcome, texts.front()) << row.windows;
+        if (texts.size() > 1) {
+            EXPECT_EQ(kNoScreenReader, texts.back()) << row.windows;
+        }
+        // The package is started by its full path with a quoted command line; the doubled
+        // backslash comes from joining the medium root with the package's relative path.
+        const std::string started = "package " + Medium() + "\\Driver\\xp\\Lumitactile.exe";
+        EXPECT_EQ(row.runsPackage, run.log.find(started) != std::string::npos)
+            << row.windows << ": " << run.log;
+        if (row.runsPackage) {
+            EXPECT_NE(std::string::npos,
+                      run.log.find("| \"" + Medium() + "\\\\Driver\\xp\\Lumitactile.exe\""))
+                << run.log;
+            // The verdict waits for the package to end.
+            long exitAt = -1;
+            for (const auto& event : run.outcome.events) {
+                if (event.kind == uidriver::Event::kExit) exitAt = event.ms;
+            }
+            EXPECT_GE(exitAt, 1400) << row.windows;
+        }
+    }
+}
+
+// Copies a file, failing the test when it cannot.
+void Copy(const std::string& from, const std::string& to) {
+    ASSERT_TRUE(::CopyFileA(from.c_str(), to.c_str(), FALSE)) << from << " -> " << to;
+}
+
+TEST(SetupExe, AMediumFolderWithABlankNeverStartsAnotherProgram) {
+    EmulatedWindows windows("winxp");
+    TempDir root;
+    // "Lumi.exe" beside "Lumi Setup" is what an unquoted command line would start first.
+    const std::string medium = root / "Lumi Setup";
+    testing_support::MakeFolders(medium + "\\Driver\\xp");
+    Copy(Medium() + "\\Setup.exe", medium + "\\Setup.exe");
+    Copy(Medium() + "\\Driver\\xp\\Lumitactile.exe", medium + "\\Driver\\xp\\Lumitactile.exe");
+    Copy(Medium() + "\\Driver\\vista\\FTDIUNIN.exe", root / "Lumi.exe");
+
+    const SetupRun run = RunSetup(medium, PressInstall(), 300);
+    EXPECT_TRUE(run.outcome.ended);
+    EXPECT_NE(std::string::npos, run.log.find("package " + medium)) << run.log;
+    EXPECT_EQ(std::string::npos, run.log.find("uninstaller")) << run.log;
+}
+
+TEST(SetupExe, CancelWhileThePackageIsOpenEndsTheWizardAtOnce) {
+    EmulatedWindows windows("winxp");
+    uidriver::Plan plan = PressInstall();
+    plan.afterWindow = "FTDI Driver Installation";
+    plan.commands.push_back({8, 0});
+    const SetupRun run = RunSetup(Medium(), plan, 4000);
+    ASSERT_TRUE(run.outcome.ended);
+    EXPECT_EQ(0u, run.outcome.exitCode);
+    long windowAt = -1, exitAt = -1;
+    for (const auto& event : run.outcome.events) {
+        if (event.kind == uidriver::Event::kWindow) windowAt = event.ms;
+        if (event.kind == uidriver::Event::kExit) exitAt = event.ms;
+    }
+    ASSERT_GE(windowAt, 0);
+    EXPECT_LT(exitAt - windowAt, 2000) << "the wizard does not wait for the package";
+    EXPECT_EQ(std::vector<std::string>{kWelcome}, run.outcome.StatusTexts())
+        << "no verdict after a close";
+}
+
+}  // namespace
