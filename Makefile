@@ -3,7 +3,7 @@
 #   make demo    run the wizard on a simulated PC and show what it did
 BUILD_DIR ?= build
 CMAKE_FLAGS ?=
-SCENARIO ?= scenarios/typical-xp.ini
+SCENARIO ?= scenarios/typical-xp.scenario
 
 .PHONY: all deps configure build test demo bench screenshot clean format
 
@@ -27,6 +27,10 @@ build: configure
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure
+
+# Runs the wizard on the simulated PC of SCENARIO (see scenarios/) in a fresh Wine prefix.
+demo: build
+	@./tools/demo/demo.sh $(BUILD_DIR) $(SCENARIO)
 
 # A picture of the wizard shown in a real X server (Xvfb), saved as $(BUILD_DIR)/screenshot.png.
 screenshot: build

@@ -1,0 +1,462 @@
+// End to end: the real Setup.exe on the assembled medium, run through the UI driver on machines
+// seeded from the demo's own scenario files, and the machine checked afterwards. The default
+// scenario is checked file by file and key by key; every other one by its status texts.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "install/Prompts.h"
+#include "tests/support/TestSupport.h"
+#include "tools/demo/simpc/Machine.h"
+#include "tools/demo/simpc/Scenario.h"
+#include "tools/demo/simpc/Snapshot.h"
+#include "tools/demo/simpc/Transcript.h"
+
+using testing_support::ReadTextFile;
+using testing_support::TempDir;
+using testing_support::TestProgramFolder;
+
+namespace {
+
+constexpr DWORD kRunLimitMs = 90000;
+
+std::string FullPath(const std::string& path) {
+    std::string full(MAX_PATH, '\0');
+    DWORD length =
+        ::GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
+    if (length >= full.size()) {
+        full.resize(length);
+        length = ::GetFullPathNameA(path.c_str(), length, &full[0], nullptr);
+    }
+    full.resize(length);
+    return full;
+}
+
+std::string Medium() {
+    return FullPath(TestProgramFolder() + "\\..\\medium");
+}
+
+std::string Expand(const std::string& text) {
+    char buffer[1024] = {};
+    const DWORD length = ::ExpandEnvironmentStringsA(text.c_str(), buffer, sizeof(buffer));
+    return length > 0 && length <= sizeof(buffer) ? std::string(buffer) : text;
+}
+
+std::string Value(const std::string& file, const char* section, const char* key) {
+    char buffer[1024] = {};
+    ::GetPrivateProfileStringA(section, key, "???", buffer, sizeof(buffer), file.c_str());
+    return buffer;
+}
+
+// A section's lines as the platform reads them, "key=value" each followed by "|".
+std::string Section(const std::string& file, const char* section) {
+    std::vector<char> buffer(32768, '\0');
+    const DWORD length = ::GetPrivateProfileSectionA(
+        section, buffer.data(), static_cast<DWORD>(buffer.size()), file.c_str());
+    std::string lines;
+    for (const char* line = buffer.data(); line < buffer.data() + length && *line != '\0';
+         line += std::char_traits<char>::length(line) + 1) {
+        lines += std::string(line) + "|";
+    }
+    return lines;
+}
+
+// A path on Wine's Z: drive as the Linux file system names it.
+std::string UnixPath(const std::string& path) {
+    std::string linuxPath = path.substr(2);
+    std::replace(linuxPath.begin(), linuxPath.end(), '\\', '/');
+    return linuxPath;
+}
+
+std::string ShellQuoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// The demo's own run of the wizard, "simpc run", started the way make demo starts it: from a
+// Linux shell that sends its output and its standard error to files. Wine writes a program's
+// traces to the Linux standard error it inherited, whatever its Windows handles say, so only a
+// shell can catch the traces of the wizard (which the demo reads its texts and prompts from).
+// folder must lie on the Z: drive.
+simpc::RunReport RunLikeTheDemo(const std::string& medium,
+                                const std::vector<std::string>& environment,
+                                const std::string& folder) {
+    const std::string simpc = FullPath(TestProgramFolder() + "\\..\\tools\\demo\\simpc.exe");
+    const std::string output = folder + "\\run.log";
+    const std::string trace = folder + "\\trace.log";
+    const std::string done = folder + "\\done";
+    ::DeleteFileA(done.c_str());
+    std::string script = "wine " + ShellQuoted(simpc) + " run --medium " + ShellQuoted(medium) +
+                         " --timeout " + std::to_string(kRunLimitMs / 1000);
+    for (const std::string& entry : environment) script += " --env " + ShellQuoted(entry);
+    script += " >" + ShellQuoted(UnixPath(output)) + " 2>" + ShellQuoted(UnixPath(trace)) +
+              "; echo $? >" + ShellQuoted(UnixPath(done));
+    std::string commandLine = "sh -c \"" + script + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!::CreateProcessA("Z:\\bin\\sh", &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                          nullptr, &startup, &process)) {
+        ADD_FAILURE() << "cannot start /bin/sh (error " << ::GetLastError() << ")";
+        return simpc::RunReport();
+    }
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    // A Linux program started from Wine cannot be waited for through its handle.
+    const DWORD deadline = ::GetTickCount() + kRunLimitMs + 30000;
+    while (!testing_support::FileExists(done) &&
+           static_cast<LONG>(deadline - ::GetTickCount()) > 0) {
+        ::Sleep(100);
+    }
+    EXPECT_TRUE(testing_support::FileExists(done)) << "simpc run did not end: " << script;
+    return simpc::ReadRun(ReadTextFile(output), ReadTextFile(trace));
+}
+
+bool Exists(const std::string& path) {
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// One scenario, seeded, run and taken off the machine again.
+class ScenarioRun {
+public:
+    // Seeds the scenario of this file, runs the wizard on it and takes the snapshots.
+    void Run(const std::string& file) {
+        ClearScreenReaders();
+        std::string error;
+        loaded = simpc::LoadScenario(std::string(LUMI_SCENARIO_DIR) + "/" + file, scenario, error);
+        ASSERT_TRUE(loaded) << error;
+        ASSERT_TRUE(simpc::Seed(scenario, record, error)) << error;
+        ASSERT_TRUE(simpc::PrepareMedium(scenario, Medium(), work / "medium", medium, error))
+            << error;
+        before = simpc::TakeSnapshot(scenario);
+        ASSERT_TRUE(held.Hold(scenario.held, error)) << error;
+
+        const std::string log = work / "standin.log";
+        const std::string runFolder = TestProgramFolder() + "\\e2e_demo_run";
+        testing_support::RemoveTree(runFolder);
+        testing_support::MakeFolders(runFolder);
+        report = RunLikeTheDemo(medium, {"LUMI_STANDIN_PACKAGE_MS=4000", "LUMI_STANDIN_LOG=" + log},
+                                runFolder);
+        held.Release();
+        after = simpc::TakeSnapshot(scenario);
+        const std::string lines = ReadTextFile(log);
+        for (size_t at = lines.find("package "); at != std::string::npos;
+             at = lines.find("package ", at + 1)) {
+            ++packageStarts;
+        }
+    }
+    ~ScenarioRun() {
+        held.Release();
+        simpc::Unseed(record);
+        ClearScreenReaders();
+    }
+
+    // Every file and folder that was created, changed or deleted.
+    std::set<std::string> ChangedPaths() const {
+        std::set<std::string> changed;
+        for (const auto& [id, file] : after.files) {
+            const auto old = before.files.find(id);
+            if (old == before.files.end() || old->second.hash != file.hash) changed.insert(id);
+        }
+        for (const auto& [id, file] : before.files) {
+            if (after.files.count(id) == 0) changed.insert(id);
+        }
+        for (const auto& [id, folder] : after.folders) {
+            if (before.folders.count(id) == 0) changed.insert(id + "\\");
+        }
+        for (const auto& [id, folder] : before.folders) {
+            if (after.folders.count(id) == 0) changed.insert(id + "\\");
+        }
+        return changed;
+    }
+
+    bool loaded = false;
+    simpc::Scenario scenario;
+    std::string medium;
+    simpc::RunReport report;
+    simpc::Snapshot before;
+    simpc::Snapshot after;
+    int packageStarts = 0;
+
+private:
+    // The places the wizard reads are shared with other test programs of this prefix: each run
+    // starts without any screen reader but its own.
+    static void ClearScreenReaders() {
+        simpc::RemoveMachineKey("Software\\Freedom Scientific");
+        simpc::RemoveMachineKey("Software\\GW Micro, Inc.");
+        simpc::RemoveTree("C:\\Program Files\\Dolphin");
+    }
+
+    TempDir work;
+    simpc::SeedRecord record;
+    simpc::HeldFiles held;
+};
+
+// ---- The medium ------------------------------------------------------------------------------
+
+TEST(DemoMedium, SpeaksEveryPromptTheWizardPlays) {
+    for (const char* prompt : Prompt::kAll) {
+        const std::string path = Medium() + "\\" + prompt;
+        const std::string content = ReadTextFile(path);
+        ASSERT_GT(content.size(), 44u) << path;  // more than a WAV header
+        EXPECT_EQ("RIFF", content.substr(0, 4)) << path;
+        EXPECT_EQ("WAVE", content.substr(8, 4)) << path;
+    }
+}
+
+TEST(DemoMedium, HoldsEveryFileThePatchersReadAndSaysItIsSampleData) {
+    const char* const files[] = {"jaws\\Lumitac.jlb",
+                                 "jaws\\TessilKey.ini",
+                                 "supernova\\QVRsam.dll",
+                                 "supernova\\LumiTac00044.ini",
+                                 "supernova\\LumiTac.sdi",
+                                 "supernova\\LumiTac.txt",
+                                 "supernova\\LumiTac.dll",
+                                 "supernova\\QTL1.bk1",
+                                 "supernova\\lmuitactile.ini",
+                                 "wineyes\\Lumitactile.dll",
+                                 "wineyes\\pre60\\bdisplay.exe",
+                                 "wineyes\\pre60\\braille.ini",
+                                 "wineyes\\post55\\bdisplay.exe",
+                                 "wineyes\\post55\\braille.ini"};
+    for (const char* relative : files) {
+        const std::string content = ReadTextFile(Medium() + "\\" + relative);
+        EXPECT_NE(std::string::npos, content.find("SAMPLE DATA")) << relative;
+    }
+    const std::string keys = Medium() + "\\jaws\\TessilKey.ini";
+    EXPECT_NE("", Section(keys, "Lumitactile"));
+    EXPECT_NE("", Section(keys, "LumiTac Keys"));
+    EXPECT_NE("", Section(Medium() + "\\supernova\\lmuitactile.ini", "QTL1"));
+}
+
+// ---- The default scenario, file by file ------------------------------------------------------
+
+class TypicalPc : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        run = new ScenarioRun;
+        run->Run("typical-xp.scenario");
+    }
+    static void TearDownTestSuite() {
+        delete run;
+        run = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_TRUE(run->loaded);
+        ASSERT_TRUE(run->report.ended) << run->report.Problem();
+    }
+    static std::string FromMedium(const char* relative) {
+        return ReadTextFile(Medium() + "\\" + relative);
+    }
+    static ScenarioRun* run;
+};
+ScenarioRun* TypicalPc::run = nullptr;
+
+const std::string kJaws11 = "C:\\Program Files\\Freedom Scientific\\JAWS\\11.0\\";
+const std::string kJaws11Settings =
+    "C:\\Documents and Settings\\All Users\\Application Data\\Freedom Scientific\\JAWS\\11.0"
+    "\\Settings\\";
+const std::string kJaws451 = "C:\\Program Files\\Freedom Scientific\\JAWS\\4.51\\";
+const std::string kWindowEyes = "C:\\Program Files\\GW Micro\\Window-Eyes\\";
+const std::string kDolphin = "C:\\Program Files\\Dolphin\\";
+
+TEST_F(TypicalPc, TellsEachScreenReaderItsOutcomeAndThenTheVerdict) {
+    EXPECT_EQ(run->scenario.expectedStatus, run->report.statusTexts);
+    EXPECT_TRUE(run->report.RanToEnd()) << run->report.Problem();
+    // The package's window is announced while the package runs, before any screen reader.
+    EXPECT_EQ((std::vector<std::string>{Prompt::kStart, Prompt::kWelcome, Prompt::kCheckDialog,
+                                        Prompt::kWindowEyesSuccess, Prompt::kSupernovaSuccess,
+                                        Prompt::kJawsSuccess, Prompt::kRestart}),
+              run->report.prompts);
+    EXPECT_EQ(1, run->packageStarts) << "Windows XP runs the driver package once";
+}
+
+TEST_F(TypicalPc, ChangesNothingBeyondTheFilesOfTheDisplay) {
+    const std::set<std::string> expected = {
+        simpc::Lower(kJaws11 + "Drivers\\Braille\\LumiTac\\"),
+        simpc::Lower(kJaws11 + "Drivers\\Braille\\LumiTac\\LumiTac.jlb"),
+        simpc::Lower(kJaws11 + "braille.ini"),
+        simpc::Lower(kJaws11 + "jfw.ini"),
+        simpc::Lower(kJaws11Settings + "enu\\default.JKM"),
+        simpc::Lower(kJaws11Settings + "deu\\default.JKM"),
+        simpc::Lower(kJaws451 + "LumiTac.jlb"),
+        simpc::Lower(kJaws451 + "braille.ini"),
+        simpc::Lower(kJaws451 + "jfw.ini"),
+        simpc::Lower(kJaws451 + "Settings\\enu\\default.JKM"),
+        simpc::Lower(kJaws451 + "Settings\\enu\\DefaultTL.jkm"),
+        simpc::Lower(kWindowEyes + "bdisplay.exe"),
+        simpc::Lower(kWindowEyes + "Lumitactile.dll"),
+        simpc::Lower(kWindowEyes + "users\\default\\braille.ini"),
+        simpc::Lower(kWindowEyes + "users.bak\\default\\braille.ini"),
+        simpc::Lower(Expand("%APPDATA%\\GW Micro\\Window-Eyes\\users\\default\\braille.ini")),
+        simpc::Lower(Expand("%ALLUSERSPROFILE%\\Application Data\\GW Micro\\Window-Eyes\\users"
+                            "\\default\\braille.ini")),
+        simpc::Lower(kDolphin + "Sam\\QVRsam\\QVRsam.dll"),
+        simpc::Lower(kDolphin + "Sam\\LumiTac\\"),
+        simpc::Lower(kDolphin + "Sam\\LumiTac\\LumiTac00044.ini"),
+        simpc::Lower(kDolphin + "Sam\\LumiTac\\LumiTac.sdi"),
+        simpc::Lower(kDolphin + "Sam\\LumiTac\\LumiTac.txt"),
+        simpc::Lower(kDolphin + "Sam\\LumiTac\\LumiTac.dll"),
+        simpc::Lower(kDolphin + "Hal\\defaults\\braille.ini"),
+        simpc::Lower(kDolphin + "Hal\\defaults\\QTL1.bk0"),
+        simpc::Lower(kDolphin + "Hal\\defaults\\QTL1.bk1"),
+        simpc::Lower(kDolphin + "Hal\\Settings\\QTL1.bk0"),
+        simpc::Lower(kDolphin + "Hal\\Settings\\QTL1.bk1"),
+        simpc::Lower(kDolphin + "Snova 12\\defaults\\braille.ini"),
+        simpc::Lower(kDolphin + "Snova 12\\defaults\\QTL1.bk1"),
+        simpc::Lower(kDolphin + "Snova 12\\Settings\\QTL1.bk0"),
+        simpc::Lower(kDolphin + "Snova 12\\Settings\\QTL1.bk1"),
+    };
+    EXPECT_EQ(expected, run->ChangedPaths());
+    // The registry is only read.
+    ASSERT_FALSE(run->before.keys.empty());
+    for (const auto& [id, key] : run->before.keys) {
+        ASSERT_EQ(1u, run->after.keys.count(id)) << key.path;
+        EXPECT_EQ(key.values, run->after.keys.at(id).values) << key.path;
+    }
+}
+
+TEST_F(TypicalPc, JawsVersionsGetTheDriverInTheirBrailleFolderOrElseTheirProgramFolder) {
+    const std::string driver = FromMedium("jaws\\Lumitac.jlb");
+    EXPECT_EQ(driver, ReadTextFile(kJaws11 + "Drivers\\Braille\\LumiTac\\LumiTac.jlb"));
+    EXPECT_FALSE(Exists(kJaws11 + "LumiTac.jlb"));
+    EXPECT_EQ(driver, ReadTextFile(kJaws451 + "LumiTac.jlb"));
+    EXPECT_FALSE(Exists(kJaws451 + "Drivers"));
+}
+
+TEST_F(TypicalPc, JawsBrailleIniListsTheDisplayAfterTheOthersAndGetsItsSection) {
+    const std::string medium = Medium() + "\\jaws\\TessilKey.ini";
+    struct Case {
+        std::string folder;
+        const char* firstItems[2];
+    } const cases[] = {{kJaws11, {"Focus", "Alva"}}, {kJaws451, {"Alva", "Braillex"}}};
+    for (const Case& c : cases) {
+        const std::string ini = c.folder + "braille.ini";
+        EXPECT_EQ(c.firstItems[0], Value(ini, "list", "Item1")) << ini;
+        EXPECT_EQ(c.firstItems[1], Value(ini, "list", "Item2")) << ini;
+        EXPECT_EQ("Lumitactile", Value(ini, "list", "Item3")) << ini;
+        EXPECT_EQ("???", Value(ini, "list", "Item4")) << ini;
+        EXPECT_EQ(Section(medium, "Lumitactile"), Section(ini, "Lumitactile")) << ini;
+    }
+    EXPECT_EQ("Focus", Value(kJaws11 + "braille.ini", "Options", "ActiveDisplay"));
+    EXPECT_EQ("Port=USB|Cells=40|", Section(kJaws11 + "braille.ini", "Focus"));
+    EXPECT_EQ("Port=1|", Section(kJaws451 + "braille.ini", "Alva"));
+}
+
+TEST_F(TypicalPc, JawsJfwIniGetsTheDisplayAtTheFirstFreeIndex) {
+    struct Case {
+        std::string folder;
+        const char* index;
+        const char* previousLongName;
+    } const cases[] = {{kJaws11, "3", "Alva Satellite"}, {kJaws451, "2", "Alva Delphi"}};
+    for (const Case& c : cases) {
+        const std::string ini = c.folder + "jfw.ini";
+        const std::string n = c.index;
+        EXPECT_EQ("LumiTac", Value(ini, "BrailleDisplays", ("Braille" + n + "Name").c_str()));
+        EXPECT_EQ("Lumitactile",
+                  Value(ini, "BrailleDisplays", ("Braille" + n + "LongName").c_str()));
+        EXPECT_EQ("LumiTac", Value(ini, "BrailleDisplays", ("Braille" + n + "Driver").c_str()));
+        EXPECT_EQ("USB", Value(ini, "BrailleDisplays", ("Braille" + n + "Port").c_str()));
+        const std::string previous = std::to_string(std::stoi(n) - 1);
+        EXPECT_EQ(c.previousLongName,
+                  Value(ini, "BrailleDisplays", ("Braille" + previous + "LongName").c_str()));
+    }
+    EXPECT_EQ("eloq", Value(kJaws11 + "jfw.ini", "Options", "Synthesizer"));
+}
+
+TEST_F(TypicalPc, JawsKeyMapsOfEverySettingsFolderGetTheDisplayKeys) {
+    const std::string keys = Section(Medium() + "\\jaws\\TessilKey.ini", "LumiTac Keys");
+    ASSERT_NE("", keys);
+    // 11.0 keeps its settings where FileFinder.ini says; 4.51 has them under its own folder
+    // and, being older than 5, also has the DefaultTL key map.
+    const std::string maps[] = {
+        kJaws11Settings + "enu\\default.JKM", kJaws11Settings + "deu\\default.JKM",
+        kJaws451 + "Settings\\enu\\default.JKM", kJaws451 + "Settings\\enu\\DefaultTL.jkm"};
+    for (const std::string& map : maps) EXPECT_EQ(keys, Section(map, "LumiTac Keys")) << map;
+    EXPECT_FALSE(Exists(kJaws11Settings + "enu\\DefaultTL.jkm"));
+    EXPECT_FALSE(Exists(kJaws11 + "Settings"));
+    EXPECT_EQ("Insert+F12=SayTime|Control+Shift+F=MyFavouriteScript|",
+              Section(kJaws11Settings + "enu\\default.JKM", "Common Keys"));
+    EXPECT_EQ("Insert+F12=SayTime|",
+              Section(kJaws451 + "Settings\\enu\\default.JKM", "Common Keys"));
+}
+
+TEST_F(TypicalPc, WindowEyesSevenGetsTheFilesForSixAndLaterInAllFourSettingsPlaces) {
+    EXPECT_EQ(FromMedium("wineyes\\post55\\bdisplay.exe"),
+              ReadTextFile(kWindowEyes + "bdisplay.exe"));
+    EXPECT_EQ(FromMedium("wineyes\\Lumitactile.dll"),
+              ReadTextFile(kWindowEyes + "Lumitactile.dll"));
+    const std::string settings = FromMedium("wineyes\\post55\\braille.ini");
+    const std::string places[] = {
+        kWindowEyes + "users\\default\\braille.ini",
+        kWindowEyes + "users.bak\\default\\braille.ini",
+        Expand("%APPDATA%\\GW Micro\\Window-Eyes\\users\\default\\braille.ini"),
+        Expand("%ALLUSERSPROFILE%\\Application Data\\GW Micro\\Window-Eyes\\users\\default"
+               "\\braille.ini")};
+    for (const std::string& place : places) EXPECT_EQ(settings, ReadTextFile(place)) << place;
+}
+
+TEST_F(TypicalPc, SamGetsItsDriverAndTheDisplayDriverFolder) {
+    EXPECT_EQ(FromMedium("supernova\\QVRsam.dll"),
+              ReadTextFile(kDolphin + "Sam\\QVRsam\\QVRsam.dll"));
+    for (const char* name : {"LumiTac00044.ini", "LumiTac.sdi", "LumiTac.txt", "LumiTac.dll"}) {
+        EXPECT_EQ(FromMedium((std::string("supernova\\") + name).c_str()),
+                  ReadTextFile(kDolphin + "Sam\\LumiTac\\" + name))
+            << name;
+    }
+}
+
+TEST_F(TypicalPc, HalAndSupernovaGetTheDeviceSectionAndFileAndLoseTheOldBackup) {
+    const std::string device = Section(Medium() + "\\supernova\\lmuitactile.ini", "QTL1");
+    const std::string backup = FromMedium("supernova\\QTL1.bk1");
+    struct Case {
+        std::string folder;
+        const char* otherSection;
+        const char* otherLines;
+    } const cases[] = {{kDolphin + "Hal\\", "ALVA", "Port=COM1|Cells=40|"},
+                       {kDolphin + "Snova 12\\", "ALVA", "Port=USB|"}};
+    for (const Case& c : cases) {
+        const std::string ini = c.folder + "defaults\\braille.ini";
+        EXPECT_EQ(device, Section(ini, "QTL1")) << ini;
+        EXPECT_EQ(c.otherLines, Section(ini, c.otherSection)) << ini;
+        EXPECT_EQ("ALVA", Value(ini, "Display", "Active")) << ini;
+        for (const char* sub : {"defaults\\", "Settings\\"}) {
+            EXPECT_EQ(backup, ReadTextFile(c.folder + sub + "QTL1.bk1")) << c.folder << sub;
+            EXPECT_FALSE(Exists(c.folder + sub + "QTL1.bk0")) << c.folder << sub;
+        }
+    }
+}
+
+// ---- The other scenarios: their outcome --------------------------------------------------------
+
+class OtherScenario : public testing::TestWithParam<const char*> {};
+
+TEST_P(OtherScenario, RunsToTheEndWithTheStatusTextsTheScenarioExpects) {
+    ScenarioRun run;
+    run.Run(GetParam());
+    ASSERT_TRUE(run.loaded);
+    ASSERT_FALSE(run.scenario.expectedStatus.empty()) << "the scenario expects nothing";
+    EXPECT_TRUE(run.report.RanToEnd()) << run.report.Problem();
+    EXPECT_EQ(run.scenario.expectedStatus, run.report.statusTexts);
+    // Only the NT family runs the driver package, and its window is announced.
+    const bool nt = run.scenario.windows != "win98";
+    EXPECT_EQ(nt ? 1 : 0, run.packageStarts);
+    const std::vector<std::string>& prompts = run.report.prompts;
+    EXPECT_EQ(nt, std::find(prompts.begin(), prompts.end(), Prompt::kCheckDialog) != prompts.end());
+    ASSERT_FALSE(prompts.empty());
+    EXPECT_EQ(
+        run.report.verdict == simpc::kRestartVerdict ? Prompt::kRestart : Prompt::kNoScreenReader,
+        prompts.back());
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, OtherScenario,
+                         testing::Values("no-screen-reader.scenario", "windows-98.scenario",
+                                         "readers-running.scenario",
+                                         "medium-missing-file.scenario"));
+
+}  // namespace

@@ -1,0 +1,118 @@
+#!/bin/bash
+# make demo: runs the wizard on a simulated PC and shows what it did.
+#   tools/demo/demo.sh <build folder> <scenario file>
+# The build folder holds the assembled medium and the simpc tool (make build). Every run gets a
+# fresh Wine prefix of its own, <build folder>/demo-prefix, seeded from the scenario; nothing
+# else is touched. LUMI_DEMO_PACKAGE_MS sets how long the stand-in driver package stays open.
+set -u
+
+started=$(date +%s%N)
+die() { echo "demo: $*" >&2; exit 1; }
+[ $# -eq 2 ] || die "usage: $0 <build folder> <scenario file>"
+[ -d "$1" ] || die "no build folder $1 (run make build first)"
+[ -f "$2" ] || die "no scenario file $2 (the shipped ones are in scenarios/)"
+
+build=$(realpath "$1")
+scenario_file=$(realpath "$2")
+prefix=$build/demo-prefix
+work=$build/demo
+medium=$build/medium
+simpc_exe=$build/tools/demo/simpc.exe
+package_ms=${LUMI_DEMO_PACKAGE_MS:-3000}
+[ -f "$simpc_exe" ] || die "no $simpc_exe (run make build first)"
+[ -f "$medium/Setup.exe" ] || die "no assembled medium in $medium (run make build first)"
+
+# Wine sees the Linux file system as drive Z:.
+winpath() { printf 'Z:%s' "$(realpath -m "$1" | tr / '\\')"; }
+scenario=$(winpath "$scenario_file")
+
+export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+
+# Every wait has a time limit.
+limit() { local seconds=$1; shift; timeout -k 5 "$seconds" "$@"; }
+simpc() { limit 60 wine "$simpc_exe" "$@"; }
+ms_since() { echo $(( ($(date +%s%N) - $1) / 1000000 )); }
+step() { printf '  %s\n' "$*"; }
+
+hold_pid=""
+finish() {
+    if [ -n "$hold_pid" ]; then
+        simpc release >/dev/null 2>&1
+        limit 10 tail --pid="$hold_pid" -f /dev/null 2>/dev/null
+    fi
+    # The prefix's own server, with whatever is still running in it.
+    wineserver -k >/dev/null 2>&1
+}
+trap finish EXIT
+
+echo "Lumitactile driver installation wizard: demo on a simulated PC"
+echo "Scenario ${2}:"
+# Its leading comment lines describe it.
+sed -n '/^[[:space:]]*[^#[:space:]]/q; s/^#[[:space:]]\{0,1\}/    /p' "$scenario_file"
+echo
+
+# A fresh machine for every run.
+wineserver -k >/dev/null 2>&1
+rm -rf "$prefix" "$work"
+mkdir -p "$work"
+step "creating a fresh Wine prefix in $prefix (about 15 s)"
+limit 300 wineboot -i >"$work/wineboot.log" 2>&1 || die "wineboot failed; see $work/wineboot.log"
+limit 60 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 ||
+    die "cannot select Wine's null graphics driver"
+limit 60 wineserver -w
+# One server for all the steps below.
+wineserver -p
+
+step "seeding the machine from the scenario"
+simpc seed "$scenario" >"$work/seed.log" 2>&1 || die "seeding failed: $(cat "$work/seed.log")"
+run_medium=$(simpc medium "$scenario" "$(winpath "$medium")" "$(winpath "$work/medium")" 2>"$work/medium.log") ||
+    die "cannot prepare the medium: $(cat "$work/medium.log")"
+[ "$run_medium" = "$(winpath "$medium")" ] || step "using a copy of the medium: $run_medium"
+simpc snapshot "$scenario" "$(winpath "$work/before.snapshot")" || die "cannot take the first snapshot"
+
+if grep -q '^[[:space:]]*hold[[:space:]]' "$scenario_file"; then
+    limit 900 wine "$simpc_exe" hold "$scenario" --timeout 600 >"$work/hold.log" 2>&1 &
+    hold_pid=$!
+    for _ in $(seq 1 300); do
+        grep -q '^holding' "$work/hold.log" 2>/dev/null && break
+        kill -0 "$hold_pid" 2>/dev/null || die "cannot hold the scenario's files: $(cat "$work/hold.log")"
+        sleep 0.1
+    done
+    grep -q '^holding' "$work/hold.log" || die "the scenario's files were not held within 30 s"
+    step "$(head -n 1 "$work/hold.log") open, as a running screen reader would"
+fi
+
+step "starting Setup.exe in $run_medium and pressing \"Install\""
+echo
+run_started=$(date +%s%N)
+# The wizard is read from outside: the UI driver polls its window, and Wine's traces of the
+# edit control and of the sound functions (written to simpc's standard error, which Setup.exe
+# takes over) give each text and prompt its moment.
+limit 180 wine "$simpc_exe" run --medium "$run_medium" \
+    --env "LUMI_STANDIN_PACKAGE_MS=$package_ms" --timeout 120 \
+    >"$work/run.log" 2>"$work/trace.log"
+run_status=$?
+run_ms=$(ms_since "$run_started")
+
+if [ -n "$hold_pid" ]; then
+    simpc release >/dev/null 2>&1
+    limit 30 tail --pid="$hold_pid" -f /dev/null 2>/dev/null
+    hold_pid=""
+fi
+simpc snapshot "$scenario" "$(winpath "$work/after.snapshot")" || die "cannot take the second snapshot"
+
+simpc report "$scenario" "$(winpath "$work/before.snapshot")" "$(winpath "$work/after.snapshot")" \
+    "$(winpath "$work/run.log")" "$(winpath "$work/trace.log")"
+report_status=$?
+echo
+printf 'Wall time: %.1f s for the run, %.1f s for the whole demo (fresh prefix included).\n' \
+    "$(echo "$run_ms" | awk '{print $1 / 1000}')" "$(ms_since "$started" | awk '{print $1 / 1000}')"
+echo "The UI driver's events are in $work/run.log, Wine's traces in $work/trace.log."
+
+if [ "$run_status" -ne 0 ] || [ "$report_status" -ne 0 ]; then
+    echo "demo: the wizard did not run to its end (see above)." >&2
+    exit 1
+fi
+exit 0

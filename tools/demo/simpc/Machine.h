@@ -1,0 +1,57 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "framework/Handles.h"
+#include "tools/demo/simpc/Scenario.h"
+
+// Puts a scenario on the machine the program runs on (a Wine prefix), and takes it off again.
+namespace simpc {
+
+// The Windows version is set for Setup.exe alone, through Wine's per-program settings, so the
+// tools and tests around it keep the version they started with.
+extern const char* const kVersionKey;  // under HKEY_CURRENT_USER
+
+// What seeding added that was not there before, so that it can be taken away again with
+// everything a run put inside it.
+struct SeedRecord {
+    std::vector<std::string> createdKeys;     // the topmost keys created, under HKLM
+    std::vector<std::string> createdFolders;  // the topmost folders created
+    std::vector<std::string> createdFiles;    // files created in folders that were there
+    bool versionSet = false;
+    bool versionKeyCreated = false;
+    bool hadVersion = false;
+    std::string previousVersion;
+};
+
+// Creates the scenario's keys, values, folders and files and sets the Windows version. False
+// with error at the first step that fails; what was done up to it is in record.
+bool Seed(const Scenario& scenario, SeedRecord& record, std::string& error);
+// Removes what seeding created (read-only files included) and puts the version back.
+void Unseed(const SeedRecord& record);
+
+// Deletes a folder with everything in it, clearing read-only attributes; a missing one is fine.
+void RemoveTree(const std::string& path);
+// Deletes a key under HKEY_LOCAL_MACHINE with all its subkeys; a missing one is fine.
+void RemoveMachineKey(const std::string& subkey);
+
+// The scenario's "hold" files, opened without sharing, as a running screen reader keeps them.
+class HeldFiles {
+public:
+    // False with error when a file cannot be opened (missing, or held by someone else).
+    bool Hold(const std::vector<std::string>& paths, std::string& error);
+    void Release() { handles.clear(); }
+    size_t Count() const { return handles.size(); }
+
+private:
+    std::vector<UniqueHandle> handles;
+};
+
+// The medium the run uses: medium itself, or, when the scenario removes files from it, a fresh
+// copy at copyFolder without them. False with error when the copy cannot be made or a file to
+// remove is not on the medium.
+bool PrepareMedium(const Scenario& scenario, const std::string& medium,
+                   const std::string& copyFolder, std::string& root, std::string& error);
+
+}  // namespace simpc

@@ -1,0 +1,278 @@
+#include "tools/demo/simpc/Scenario.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "framework/Handles.h"
+
+namespace simpc {
+
+namespace {
+
+const char* const kDefaultGroup = "Machine";
+
+std::string Trim(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos) return std::string();
+    const size_t last = text.find_last_not_of(" \t\r");
+    return text.substr(first, last - first + 1);
+}
+
+// %NAME% replaced from the environment; false when a variable is not set.
+bool Expand(const std::string& text, std::string& expanded) {
+    if (text.find('%') == std::string::npos) {
+        expanded = text;
+        return true;
+    }
+    DWORD size = ::ExpandEnvironmentStringsA(text.c_str(), nullptr, 0);
+    if (size == 0) return false;
+    std::string buffer(size, '\0');
+    size = ::ExpandEnvironmentStringsA(text.c_str(), &buffer[0], size);
+    if (size == 0 || size > buffer.size()) return false;
+    buffer.resize(size - 1);
+    // An unset variable is left as it was written.
+    const size_t percent = buffer.find('%');
+    if (percent != std::string::npos && buffer.find('%', percent + 1) != std::string::npos) {
+        return false;
+    }
+    expanded = buffer;
+    return true;
+}
+
+// An absolute path "X:\..." with backslashes and no trailing one (the drive root keeps it).
+bool MachinePath(const std::string& written, std::string& path, std::string& problem) {
+    std::string expanded;
+    if (!Expand(written, expanded)) {
+        problem = "an environment variable in \"" + written + "\" is not set";
+        return false;
+    }
+    std::replace(expanded.begin(), expanded.end(), '/', '\\');
+    const bool absolute = expanded.size() >= 3 &&
+                          std::isalpha(static_cast<unsigned char>(expanded[0])) &&
+                          expanded[1] == ':' && expanded[2] == '\\';
+    if (!absolute) {
+        problem = "\"" + written + "\" is not an absolute path such as C:\\Program Files\\...";
+        return false;
+    }
+    while (expanded.size() > 3 && expanded.back() == '\\') expanded.pop_back();
+    path = expanded;
+    return true;
+}
+
+bool RegistryPath(const std::string& written, std::string& subkey, std::string& problem) {
+    static const char* const kRoots[] = {"HKLM\\", "HKEY_LOCAL_MACHINE\\"};
+    for (const char* root : kRoots) {
+        const std::string prefix = root;
+        if (Lower(written.substr(0, prefix.size())) == Lower(prefix)) {
+            subkey = written.substr(prefix.size());
+            while (!subkey.empty() && subkey.back() == '\\') subkey.pop_back();
+            if (!subkey.empty() && subkey[0] != '\\') return true;
+        }
+    }
+    problem = "\"" + written + "\" is not a key under HKLM\\";
+    return false;
+}
+
+bool MediumRelative(const std::string& written, std::string& relative, std::string& problem) {
+    relative = written;
+    std::replace(relative.begin(), relative.end(), '/', '\\');
+    const bool bad = relative.empty() || relative[0] == '\\' ||
+                     relative.find(':') != std::string::npos ||
+                     ("\\" + relative + "\\").find("\\..\\") != std::string::npos;
+    if (bad) {
+        problem = "\"" + written + "\" is not a path inside the medium, such as jaws\\Lumitac.jlb";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string Lower(const std::string& text) {
+    std::string lowered = text;
+    std::transform(lowered.begin(), lowered.end(), lowered.begin(), [](char c) {
+        return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    });
+    return lowered;
+}
+
+bool IsAtOrBelow(const std::string& path, const std::string& folder) {
+    const std::string p = Lower(path);
+    std::string f = Lower(folder);
+    if (p == f) return true;
+    if (f.empty() || f.back() != '\\') f += '\\';
+    return p.compare(0, f.size(), f) == 0;
+}
+
+std::string ParentOf(const std::string& path) {
+    const size_t slash = path.find_last_of('\\');
+    if (slash == std::string::npos) return std::string();
+    if (slash == 2 && path[1] == ':') return path.substr(0, 3);
+    return path.substr(0, slash);
+}
+
+bool ReadWholeFile(const std::string& path, std::string& content) {
+    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.Get() == INVALID_HANDLE_VALUE) {
+        static_cast<void>(file.Release());
+        return false;
+    }
+    content.clear();
+    char buffer[65536];
+    for (;;) {
+        DWORD got = 0;
+        if (!::ReadFile(file.Get(), buffer, sizeof(buffer), &got, nullptr)) return false;
+        if (got == 0) return true;
+        content.append(buffer, got);
+    }
+}
+
+std::vector<Folder> Scenario::WatchedFolders() const {
+    std::vector<Folder> all = folders;
+    all.insert(all.end(), watched.begin(), watched.end());
+    for (const File& file : files) all.push_back(Folder{ParentOf(file.path), file.group});
+    std::vector<Folder> unique;
+    for (const Folder& folder : all) {
+        const bool seen = std::any_of(unique.begin(), unique.end(), [&](const Folder& other) {
+            return Lower(other.path) == Lower(folder.path);
+        });
+        if (!seen) unique.push_back(folder);
+    }
+    return unique;
+}
+
+bool ParseScenario(const std::string& text, const std::string& name, Scenario& scenario,
+                   std::string& error) {
+    scenario = Scenario();
+    scenario.name = name;
+    std::string group = kDefaultGroup;
+    bool groupUsed = false;
+    bool directiveSeen = false;
+    RegistryKey* key = nullptr;
+
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    if (!lines.empty() && lines.back().empty()) lines.pop_back();
+
+    auto fail = [&](size_t index, const std::string& what) {
+        error = name + ":" + std::to_string(index + 1) + ": " + what;
+        return false;
+    };
+    auto useGroup = [&]() {
+        if (!groupUsed) {
+            scenario.groups.push_back(group);
+            groupUsed = true;
+        }
+        return group;
+    };
+
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string line = Trim(lines[i]);
+        if (line.empty()) continue;
+        if (line[0] == '#') {
+            if (!directiveSeen) {
+                if (!scenario.description.empty()) scenario.description += "\n";
+                scenario.description += Trim(line.substr(1));
+            }
+            continue;
+        }
+        directiveSeen = true;
+        const size_t blank = line.find_first_of(" \t");
+        const std::string directive = line.substr(0, blank);
+        const std::string argument = blank == std::string::npos ? "" : Trim(line.substr(blank));
+        std::string problem;
+
+        if (directive == "windows") {
+            if (!scenario.windows.empty()) return fail(i, "the Windows version is given twice");
+            if (argument.empty() || argument.find_first_of(" \t") != std::string::npos) {
+                return fail(i, "expected a version such as winxp");
+            }
+            scenario.windows = argument;
+        } else if (directive == "group") {
+            if (argument.empty()) return fail(i, "a group needs a name");
+            group = argument;
+            groupUsed = std::find(scenario.groups.begin(), scenario.groups.end(), group) !=
+                        scenario.groups.end();
+        } else if (directive == "key") {
+            RegistryKey added;
+            if (!RegistryPath(argument, added.subkey, problem)) return fail(i, problem);
+            added.group = useGroup();
+            scenario.keys.push_back(added);
+            key = &scenario.keys.back();
+        } else if (directive == "value") {
+            if (key == nullptr) return fail(i, "a value needs a key line before it");
+            const size_t equals = argument.find('=');
+            if (equals == std::string::npos) return fail(i, "expected value <name> = <data>");
+            RegistryValue value{Trim(argument.substr(0, equals)),
+                                Trim(argument.substr(equals + 1))};
+            if (value.name.empty()) return fail(i, "a value needs a name (@ for the default)");
+            if (value.name == "@") value.name.clear();
+            key->values.push_back(value);
+        } else if (directive == "folder" || directive == "watch") {
+            Folder folder;
+            if (!MachinePath(argument, folder.path, problem)) return fail(i, problem);
+            folder.group = useGroup();
+            (directive == "folder" ? scenario.folders : scenario.watched).push_back(folder);
+        } else if (directive == "file") {
+            File file;
+            if (!MachinePath(argument, file.path, problem)) return fail(i, problem);
+            if (file.path.size() <= 3) return fail(i, "a file needs a name");
+            file.group = useGroup();
+            size_t j = i + 1;
+            while (j < lines.size() && Trim(lines[j]) != "end") {
+                file.content += lines[j] + "\r\n";
+                ++j;
+            }
+            if (j == lines.size()) return fail(i, "the file's content has no line \"end\"");
+            scenario.files.push_back(file);
+            i = j;
+        } else if (directive == "readonly") {
+            std::string path;
+            if (!MachinePath(argument, path, problem)) return fail(i, problem);
+            auto file = std::find_if(scenario.files.begin(), scenario.files.end(),
+                                     [&](const File& f) { return Lower(f.path) == Lower(path); });
+            if (file == scenario.files.end()) {
+                return fail(i, "readonly names a file the scenario has not created above");
+            }
+            file->readOnly = true;
+        } else if (directive == "hold") {
+            std::string path;
+            if (!MachinePath(argument, path, problem)) return fail(i, problem);
+            scenario.held.push_back(path);
+        } else if (directive == "medium-remove") {
+            std::string relative;
+            if (!MediumRelative(argument, relative, problem)) return fail(i, problem);
+            scenario.mediumRemovals.push_back(relative);
+        } else if (directive == "expect") {
+            if (argument.empty()) return fail(i, "expect needs a status text");
+            scenario.expectedStatus.push_back(argument);
+        } else if (directive == "end") {
+            return fail(i, "\"end\" without a file line before it");
+        } else {
+            return fail(i, "unknown directive \"" + directive + "\"");
+        }
+    }
+    return true;
+}
+
+bool LoadScenario(const std::string& path, Scenario& scenario, std::string& error) {
+    std::string text;
+    if (!ReadWholeFile(path, text)) {
+        error = "cannot read the scenario " + path;
+        return false;
+    }
+    return ParseScenario(text, path, scenario, error);
+}
+
+}  // namespace simpc

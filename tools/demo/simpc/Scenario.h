@@ -1,0 +1,84 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// A scenario describes a simulated PC for the demo and the end-to-end tests: the Windows
+// version the wizard sees, the screen readers' registry entries, folders and files, and what the
+// run does to them. One directive per line; "#" starts a comment line:
+//
+//   windows winxp            the Windows version Setup.exe sees (win98, winxp, win7, win10, ...)
+//   group JAWS               what follows is reported under "JAWS" in the changes
+//   key HKLM\Software\...    creates the key under HKEY_LOCAL_MACHINE; watched with its subkeys
+//   value Target = C:\...    a string value of the key above ("@" names the default value)
+//   folder C:\...            creates the folder and its parents; watched with all it holds
+//   watch C:\...             watched without being created
+//   file C:\...\braille.ini  creates the file (and its folders) with the lines that follow, up
+//   ...                      to a line "end", ended by CR LF; its folder is watched
+//   end
+//   readonly C:\...          marks a file of the scenario read-only
+//   hold C:\...              keeps the file open without sharing while the wizard runs, the way
+//                            a running screen reader holds its files
+//   medium-remove jaws\x     the run uses a copy of the install medium without this file
+//   expect <text>            the status texts of the run, in order (what the tests check)
+//
+// Paths may name environment variables (%APPDATA%); they are expanded when the file is read.
+// The comment lines before the first directive describe the scenario.
+namespace simpc {
+
+struct RegistryValue {
+    std::string name;  // empty: the key's default value
+    std::string data;
+};
+
+struct RegistryKey {
+    std::string subkey;  // under HKEY_LOCAL_MACHINE, no leading or trailing backslash
+    std::vector<RegistryValue> values;
+    std::string group;
+};
+
+struct Folder {
+    std::string path;
+    std::string group;
+};
+
+struct File {
+    std::string path;
+    std::string content;
+    bool readOnly = false;
+    std::string group;
+};
+
+struct Scenario {
+    std::string name;                 // the file it came from, for messages
+    std::string description;          // the leading comment lines
+    std::string windows;              // empty: Wine's own default
+    std::vector<std::string> groups;  // in order of first appearance
+    std::vector<RegistryKey> keys;
+    std::vector<Folder> folders;  // created
+    std::vector<Folder> watched;  // only watched
+    std::vector<File> files;
+    std::vector<std::string> held;
+    std::vector<std::string> mediumRemovals;  // relative to the medium root
+    std::vector<std::string> expectedStatus;
+
+    // Every folder whose contents the snapshots cover, with its group: the created and watched
+    // folders and the folders of the files, each once.
+    std::vector<Folder> WatchedFolders() const;
+};
+
+// Reads a scenario from text; false with error "<name>:<line>: <what is wrong>".
+bool ParseScenario(const std::string& text, const std::string& name, Scenario& scenario,
+                   std::string& error);
+// Reads a scenario file; false with error when it cannot be read or parsed.
+bool LoadScenario(const std::string& path, Scenario& scenario, std::string& error);
+
+// Helpers shared by the parts of the simulated PC.
+std::string Lower(const std::string& text);
+// True when path is folder itself or lies below it (compared without regard to case).
+bool IsAtOrBelow(const std::string& path, const std::string& folder);
+// The folder part of a path ("C:\a\b.ini" gives "C:\a").
+std::string ParentOf(const std::string& path);
+bool ReadWholeFile(const std::string& path, std::string& content);
+
+}  // namespace simpc

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// What the wizard showed and played during one run, read from outside: from the UI driver's
+// event lines and from Wine's debug traces of the edit control and of the sound functions.
+namespace simpc {
+
+// The two texts with which the wizard ends a run.
+extern const char* const kRestartVerdict;
+extern const char* const kNoScreenReaderVerdict;
+
+struct TranscriptLine {
+    long ms;           // since "Install" was pressed
+    std::string text;  // e.g. "status  Welcome ..." or "prompt  sound\start.wav"
+};
+
+struct RunReport {
+    std::vector<TranscriptLine> transcript;
+    std::vector<std::string> statusTexts;  // in order, as the user saw them
+    std::vector<std::string> prompts;      // in the order they started, e.g. "sound\start.wav"
+    bool started = false;                  // the driver found the wizard and pressed "Install"
+    bool ended = false;                    // the wizard ended by itself within the time limit
+    bool timedOut = false;
+    unsigned long exitCode = 0;
+    bool statusHidden = false;  // the status box was hidden after it had been shown
+    std::string verdict;        // the verdict text shown, empty when none was
+    long endMs = -1;            // when the wizard ended
+
+    // The wizard ran to its end: it told a verdict, hid its status box and ended by itself.
+    bool RanToEnd() const { return ended && statusHidden && !verdict.empty(); }
+    // One line that says why the run did not reach its end (empty when it did).
+    std::string Problem() const;
+};
+
+// Builds the report from the output of "simpc run" (UI driver event lines and the line
+// "install-tick <ms>") and the Wine trace written meanwhile (+timestamp,+edit,+winmm).
+RunReport ReadRun(const std::string& driverOutput, const std::string& trace);
+
+std::string FormatTranscript(const RunReport& report);
+
+// Status texts as read back from the edit control, without the half-changed texts a poll can
+// catch while the text is being replaced (a text cut short that the next one begins with).
+std::vector<std::string> SettledTexts(const std::vector<std::string>& texts);
+
+}  // namespace simpc
