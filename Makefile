@@ -2,6 +2,7 @@
 #   make test    build everything and run every test under Wine
 #   make demo    run the wizard on a simulated PC and show what it did
 BUILD_DIR ?= build
+MAKEFLAGS += --no-print-directory
 CMAKE_FLAGS ?=
 SCENARIO ?= scenarios/typical-xp.scenario
 
