@@ -33,6 +33,11 @@ test: build
 demo: build
 	@./tools/demo/demo.sh $(BUILD_DIR) $(SCENARIO)
 
+# Measures start-up, the patch phase, the wait for the driver package, size and memory in a
+# fresh Wine prefix of its own, and writes the table to $(BUILD_DIR)/bench.md.
+bench: build
+	@./tools/bench/bench.sh $(BUILD_DIR)
+
 # A picture of the wizard shown in a real X server (Xvfb), saved as $(BUILD_DIR)/screenshot.png.
 screenshot: build
 	./tools/screenshot.sh $(BUILD_DIR)
