@@ -12,7 +12,9 @@ all: build
 
 # Debian packages the project needs; only what is missing is installed.
 PACKAGES := wine wine32:i386 g++-mingw-w64-i686 binutils-mingw-w64-i686 googletest cmake make \
-            espeak-ng xvfb xauth x11-apps imagemagick python3 util-linux
+            espeak-ng util-linux
+# Only the screenshot needs an X server and an image converter.
+SCREENSHOT_PACKAGES := xvfb xauth x11-apps imagemagick
 
 deps:
 	@./tools/install-deps.sh $(PACKAGES)
@@ -40,6 +42,7 @@ bench: build
 
 # A picture of the wizard shown in a real X server (Xvfb), saved as $(BUILD_DIR)/screenshot.png.
 screenshot: build
+	@./tools/install-deps.sh $(SCREENSHOT_PACKAGES)
 	./tools/screenshot.sh $(BUILD_DIR)
 
 clean:
