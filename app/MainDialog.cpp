@@ -59,7 +59,9 @@ MainDialog::~MainDialog() {
     StopRun();
 }
 
-int MainDialog::DetectOsKind() { return DetectOsKindWith(&::GetVersionExA); }
+int MainDialog::DetectOsKind() {
+    return DetectOsKindWith(&::GetVersionExA);
+}
 
 int MainDialog::DetectOsKindWith(VersionQuery query) {
     OSVERSIONINFOEXA version;
@@ -83,7 +85,9 @@ bool MainDialog::MediumPath(const char* relative, std::string& path) const {
     return true;
 }
 
-void MainDialog::SetWatcherThread(UniqueHandle watcher) { watcherThread = std::move(watcher); }
+void MainDialog::SetWatcherThread(UniqueHandle watcher) {
+    watcherThread = std::move(watcher);
+}
 
 bool MainDialog::OnMessage(const Message& message, LRESULT& result) {
     switch (message.id) {
@@ -183,7 +187,9 @@ void MainDialog::OnInstall() {
     workerThread = BeginThread(InstallWorker, this);
 }
 
-void MainDialog::OnRemoveDriver() { RemoveDriver(*this); }
+void MainDialog::OnRemoveDriver() {
+    RemoveDriver(*this);
+}
 
 void MainDialog::OnClose() {
     const bool running =

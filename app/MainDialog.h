@@ -50,7 +50,9 @@ public:
 
     // Every prompt of the run goes through this player; tests hand in one that records.
     PromptPlayer& Prompts() { return *prompts; }
-    void SetPromptPlayer(PromptPlayer* player) { prompts = player != nullptr ? player : &systemPrompts; }
+    void SetPromptPlayer(PromptPlayer* player) {
+        prompts = player != nullptr ? player : &systemPrompts;
+    }
 
     // Set when the dialog is closed during a run: the worker finishes the step it is in and
     // skips every step after it. The event lets waits end at once.

@@ -21,7 +21,9 @@ std::string Extract(const std::string& text, int start, int count) {
 
 }  // namespace
 
-bool PathSplitter::SystemLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
+bool PathSplitter::SystemLeadByte(unsigned char byte) {
+    return IsDBCSLeadByte(byte) != FALSE;
+}
 
 PathSplitter::PathSplitter(const std::string& path, LeadByteTest isLeadByte)
     : isLeadByte(isLeadByte) {

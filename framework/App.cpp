@@ -4,17 +4,25 @@ namespace {
 WinApp* theApplication = nullptr;
 }
 
-WinApp::WinApp() { theApplication = this; }
+WinApp::WinApp() {
+    theApplication = this;
+}
 
 WinApp::~WinApp() {
     if (theApplication == this) theApplication = nullptr;
 }
 
-WinApp* WinApp::Current() { return theApplication; }
+WinApp* WinApp::Current() {
+    return theApplication;
+}
 
-BOOL WinApp::InitInstance() { return TRUE; }
+BOOL WinApp::InitInstance() {
+    return TRUE;
+}
 
-bool WinApp::OnCommand(UINT) { return false; }
+bool WinApp::OnCommand(UINT) {
+    return false;
+}
 
 int RunApplication() {
     WinApp* app = WinApp::Current();

@@ -70,15 +70,20 @@ bool Dialog::OnMessage(const Message& message, LRESULT& result) {
 
 LRESULT Dialog::Default() {
     if (current == nullptr || hwnd == nullptr || dialogClassProc == nullptr) return 0;
-    return ::CallWindowProcA(dialogClassProc, hwnd, current->id, current->wParam,
-                             current->lParam);
+    return ::CallWindowProcA(dialogClassProc, hwnd, current->id, current->wParam, current->lParam);
 }
 
-BOOL Dialog::OnInitDialog() { return TRUE; }
+BOOL Dialog::OnInitDialog() {
+    return TRUE;
+}
 
-void Dialog::OnOK() { EndDialog(IDOK); }
+void Dialog::OnOK() {
+    EndDialog(IDOK);
+}
 
-void Dialog::OnCancel() { EndDialog(IDCANCEL); }
+void Dialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
 
 LRESULT Dialog::Dispatch(const Message& message) {
     const Message* outer = current;  // handlers may send messages to their own window

@@ -77,12 +77,12 @@ struct ModuleTraits {
     static void Close(Handle h) { ::FreeLibrary(h); }
 };
 
-using UniqueHandle = UniqueOwner<KernelHandleTraits>;      // processes, threads, events
-using UniqueFindHandle = UniqueOwner<FindHandleTraits>;    // FindFirstFileA searches
-using UniqueRegKey = UniqueOwner<RegKeyTraits>;            // opened registry keys
-using UniqueGdiObject = UniqueOwner<GdiObjectTraits>;      // bitmaps, brushes
-using UniqueMemoryDc = UniqueOwner<MemoryDcTraits>;        // CreateCompatibleDC results
-using UniqueModule = UniqueOwner<ModuleTraits>;            // LoadLibraryA results
+using UniqueHandle = UniqueOwner<KernelHandleTraits>;    // processes, threads, events
+using UniqueFindHandle = UniqueOwner<FindHandleTraits>;  // FindFirstFileA searches
+using UniqueRegKey = UniqueOwner<RegKeyTraits>;          // opened registry keys
+using UniqueGdiObject = UniqueOwner<GdiObjectTraits>;    // bitmaps, brushes
+using UniqueMemoryDc = UniqueOwner<MemoryDcTraits>;      // CreateCompatibleDC results
+using UniqueModule = UniqueOwner<ModuleTraits>;          // LoadLibraryA results
 
 // Selects an object into a device context and puts the previous one back when it goes.
 class ScopedSelection {

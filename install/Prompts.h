@@ -26,10 +26,18 @@ constexpr const char* kWindowEyesFailed = "sound\\wineyes_faild.wav";
 constexpr const char* kWindowEyesNotInstalled = "sound\\wineyes_faild2.wav";
 
 // All of them, so the medium can be checked for each one.
-constexpr const char* kAll[] = {kStart,           kWelcome,           kCheckDialog,
-                                kRestart,         kNoScreenReader,    kJawsSuccess,
-                                kJawsFailed,      kSupernovaNotCopied, kHalSuccess,
-                                kSupernovaSuccess, kWindowEyesSuccess, kWindowEyesFailed,
+constexpr const char* kAll[] = {kStart,
+                                kWelcome,
+                                kCheckDialog,
+                                kRestart,
+                                kNoScreenReader,
+                                kJawsSuccess,
+                                kJawsFailed,
+                                kSupernovaNotCopied,
+                                kHalSuccess,
+                                kSupernovaSuccess,
+                                kWindowEyesSuccess,
+                                kWindowEyesFailed,
                                 kWindowEyesNotInstalled};
 
 }  // namespace Prompt

@@ -65,12 +65,14 @@ const char* const kMissing = "???";
 
 std::string ReadValue(const std::string& file, const char* section, const char* key) {
     std::vector<char> value(kValueSize, 0);
-    const DWORD length = ::GetPrivateProfileStringA(section, key, kMissing, value.data(),
-                                                    kValueSize, file.c_str());
+    const DWORD length =
+        ::GetPrivateProfileStringA(section, key, kMissing, value.data(), kValueSize, file.c_str());
     return std::string(value.data(), length < kValueSize ? length : kValueSize - 1);
 }
 
-bool IsMissing(const std::string& value) { return value.compare(0, 3, kMissing) == 0; }
+bool IsMissing(const std::string& value) {
+    return value.compare(0, 3, kMissing) == 0;
+}
 
 bool BeginsWithWord(const std::string& value, const char* word) {
     const size_t length = std::strlen(word);
@@ -97,8 +99,7 @@ bool WriteSection(const std::string& file, const char* section, const std::strin
     return ::WritePrivateProfileSectionA(section, block.data(), file.c_str()) != FALSE;
 }
 
-bool WriteValue(const std::string& file, const char* section, const char* key,
-                const char* value) {
+bool WriteValue(const std::string& file, const char* section, const char* key, const char* value) {
     return ::WritePrivateProfileStringA(section, key, value, file.c_str()) != FALSE;
 }
 

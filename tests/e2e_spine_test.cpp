@@ -98,8 +98,8 @@ TEST(SetupExe, RunsTheWholeSequenceOnEachWindowsFamily) {
         auto next = sequence.begin();
         for (const std::string& text : texts) {
             next = std::find(next, sequence.end(), text);
-            ASSERT_NE(sequence.end(), next) << row.windows << ": unexpected or out of order: "
-                                            << text;
+            ASSERT_NE(sequence.end(), next)
+                << row.windows << ": unexpected or out of order: " << text;
         }
         if (row.runsPackage) {
             ASSERT_FALSE(texts.empty()) << row.windows;

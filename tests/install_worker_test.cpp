@@ -75,7 +75,9 @@ private:
     HWND window;
 };
 
-unsigned __stdcall WatcherThread(void* dialog) { return InstallerWatcher(dialog); }
+unsigned __stdcall WatcherThread(void* dialog) {
+    return InstallerWatcher(dialog);
+}
 
 TEST(InstallerWatcher, PromptsOnceWhenThePackageWindowAppears) {
     OpenDialog dialog;

@@ -24,16 +24,15 @@ TEST_P(OsKindTable, ClassifiesTheRunningWindows) {
     EXPECT_EQ(c.expected, ClassifyOsKind(c.major, c.platform, c.current));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Versions, OsKindTable,
-    testing::Values(OsCase{4, VER_PLATFORM_WIN32_WINDOWS, 0, 1},  // Windows 98
-                    OsCase{5, VER_PLATFORM_WIN32_NT, 0, 2},       // Windows XP
-                    OsCase{6, VER_PLATFORM_WIN32_NT, 0, 4},       // Vista
-                    OsCase{10, VER_PLATFORM_WIN32_NT, 0, 4},      // 10 and later
-                    OsCase{6, 7, 0, 4},                           // 6+ whatever the platform
-                    OsCase{3, VER_PLATFORM_WIN32s, 0, 3},         // Win32s
-                    OsCase{5, 3, 0, 0},                           // unknown platform: stays 0
-                    OsCase{4, 9, 2, 2}));                         // ... or what it was
+INSTANTIATE_TEST_SUITE_P(Versions, OsKindTable,
+                         testing::Values(OsCase{4, VER_PLATFORM_WIN32_WINDOWS, 0, 1},  // Windows 98
+                                         OsCase{5, VER_PLATFORM_WIN32_NT, 0, 2},       // Windows XP
+                                         OsCase{6, VER_PLATFORM_WIN32_NT, 0, 4},       // Vista
+                                         OsCase{10, VER_PLATFORM_WIN32_NT, 0, 4},  // 10 and later
+                                         OsCase{6, 7, 0, 4},  // 6+ whatever the platform
+                                         OsCase{3, VER_PLATFORM_WIN32s, 0, 3},  // Win32s
+                                         OsCase{5, 3, 0, 0},    // unknown platform: stays 0
+                                         OsCase{4, 9, 2, 2}));  // ... or what it was
 
 // Fake version queries: which record sizes they accept, and what they report.
 DWORD acceptedSize = 0;
@@ -161,7 +160,8 @@ TEST(MainDialog, InstallShowsTheStatusBoxAndDisablesTheButtonForGood) {
     ASSERT_TRUE(PumpUntil([&] { return dialog->IsEnded(); }, 20000));
     EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(window, IDC_INSTALL)));
     int starts = 0;
-    for (const std::string& prompt : dialog.prompts.Prompts()) starts += prompt == "sound\\start.wav";
+    for (const std::string& prompt : dialog.prompts.Prompts())
+        starts += prompt == "sound\\start.wav";
     EXPECT_EQ(1, starts);
     ::CloseHandle(release);
 }

@@ -86,7 +86,9 @@ TEST(PathSplitter, ConstructionSplitsAndResetKeepsTheText) {
     EXPECT_EQ(0, splitter.PartLength(PathSplitter::Drive));
 }
 
-bool CodePage932LeadByte(unsigned char byte) { return IsDBCSLeadByteEx(932, byte) != FALSE; }
+bool CodePage932LeadByte(unsigned char byte) {
+    return IsDBCSLeadByteEx(932, byte) != FALSE;
+}
 
 TEST(PathSplitter, DoubleByteTrailByteIsNeverABackslashOrADot) {
     // 0x95 0x5C is one character in code page 932 whose trail byte is the backslash byte;

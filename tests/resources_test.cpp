@@ -141,7 +141,12 @@ TEST(Resources, TheDialogTemplateGivesTheWizardItsLayout) {
         {IDC_INSTALL, "Button", "Install", WS_TABSTOP | BS_DEFPUSHBUTTON, true, {294, 204, 50, 16}},
         // An edit control takes WS_BORDER out of its style and draws the border itself.
         {IDC_STATUS, "Edit", "", WS_TABSTOP | ES_AUTOHSCROLL, false, {14, 168, 330, 31}},
-        {IDC_CLOSE_BUTTON, "Button", "Cancel", WS_TABSTOP | BS_PUSHBUTTON, true, {294, 224, 50, 16}},
+        {IDC_CLOSE_BUTTON,
+         "Button",
+         "Cancel",
+         WS_TABSTOP | BS_PUSHBUTTON,
+         true,
+         {294, 224, 50, 16}},
     };
     HWND previous = nullptr;
     for (const auto& c : controls) {
@@ -194,7 +199,8 @@ std::set<std::string> ImportedDlls(const std::string& image) {
     };
     for (size_t at = offsetOf(imports.VirtualAddress); at != 0;
          at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
-        const auto* descriptor = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(image.data() + at);
+        const auto* descriptor =
+            reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(image.data() + at);
         if (descriptor->Name == 0) break;
         std::string name = image.data() + offsetOf(descriptor->Name);
         for (char& c : name) c = static_cast<char>(::tolower(static_cast<unsigned char>(c)));
@@ -207,7 +213,7 @@ TEST(SetupExe, ImportsOnlySystemDllsAndNeverWinmm) {
     const std::string image =
         testing_support::ReadTextFile(testing_support::TestProgramFolder() + "\\..\\Setup.exe");
     ASSERT_FALSE(image.empty()) << "Setup.exe is built beside the tests folder";
-    const std::set<std::string> allowed = {"kernel32.dll", "user32.dll",  "gdi32.dll",
+    const std::set<std::string> allowed = {"kernel32.dll", "user32.dll", "gdi32.dll",
                                            "advapi32.dll", "msvcrt.dll", "comctl32.dll"};
     const std::set<std::string> imported = ImportedDlls(image);
     EXPECT_FALSE(imported.empty());

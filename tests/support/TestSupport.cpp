@@ -6,9 +6,13 @@
 
 namespace testing_support {
 
-RecordingPromptPlayer::RecordingPromptPlayer() { ::InitializeCriticalSection(&lock); }
+RecordingPromptPlayer::RecordingPromptPlayer() {
+    ::InitializeCriticalSection(&lock);
+}
 
-RecordingPromptPlayer::~RecordingPromptPlayer() { ::DeleteCriticalSection(&lock); }
+RecordingPromptPlayer::~RecordingPromptPlayer() {
+    ::DeleteCriticalSection(&lock);
+}
 
 void RecordingPromptPlayer::Play(const char* prompt) {
     const std::string name = prompt != nullptr ? prompt : "";
@@ -97,7 +101,9 @@ TempDir::TempDir() {
     }
 }
 
-TempDir::~TempDir() { RemoveTree(path); }
+TempDir::~TempDir() {
+    RemoveTree(path);
+}
 
 std::string TempDir::operator/(const std::string& relative) const {
     return path + "\\" + relative;
@@ -129,7 +135,9 @@ ScopedMachineKey::ScopedMachineKey(const std::string& subkey) : root(subkey) {
     DeleteKeyTree(HKEY_LOCAL_MACHINE, root);
 }
 
-ScopedMachineKey::~ScopedMachineKey() { DeleteKeyTree(HKEY_LOCAL_MACHINE, root); }
+ScopedMachineKey::~ScopedMachineKey() {
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, root);
+}
 
 void ScopedMachineKey::CreateSubkey(const std::string& subkey) {
     const std::string full = subkey.empty() ? root : root + "\\" + subkey;
@@ -152,9 +160,13 @@ void ScopedMachineKey::SetString(const std::string& subkey, const char* name,
     ::RegCloseKey(key);
 }
 
-ScopedFolder::ScopedFolder(const std::string& path) : path(path) { RemoveTree(path); }
+ScopedFolder::ScopedFolder(const std::string& path) : path(path) {
+    RemoveTree(path);
+}
 
-ScopedFolder::~ScopedFolder() { RemoveTree(path); }
+ScopedFolder::~ScopedFolder() {
+    RemoveTree(path);
+}
 
 void WriteTextFile(const std::string& path, const std::string& content) {
     ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
