@@ -37,12 +37,13 @@ private:
     bool hadValue = false;
 };
 
-// A copy of the stand-in that logs its own start, removed again afterwards.
+// A copy of the medium's stand-in uninstaller, which logs its own start, removed afterwards.
 class PlantedProgram {
 public:
     explicit PlantedProgram(const std::string& path) : path(path) {
         MakeFolders(path.substr(0, path.find_last_of('\\')));
-        const std::string helper = testing_support::TestProgramFolder() + "\\record_start.exe";
+        const std::string helper =
+            testing_support::MediumFolder() + "\\Driver\\vista\\FTDIUNIN.exe";
         if (!::CopyFileA(helper.c_str(), path.c_str(), FALSE)) {
             ADD_FAILURE() << "cannot plant " << path;
         }
@@ -79,7 +80,7 @@ class DriverRemoval : public ::testing::Test {
 protected:
     DriverRemoval()
         : log(temp / "starts.log"),
-          logVariable("LUMI_START_LOG", log),
+          logVariable("LUMI_STANDIN_LOG", log),
           medium(temp / "my medium"),
           systemRoot(temp / "WINDOWS"),
           vista(medium + "\\driver\\vista\\FTDIUNIN.exe"),
@@ -101,9 +102,11 @@ protected:
         const std::string text = ReadTextFile(log);
         size_t begin = 0;
         for (size_t end; (end = text.find("\r\n", begin)) != std::string::npos; begin = end + 2) {
+            // "uninstaller <own path> | <command line>"
             const std::string line = text.substr(begin, end - begin);
-            const size_t bar = line.find('|');
-            starts.push_back({line.substr(0, bar), line.substr(bar + 1)});
+            const size_t role = line.find(' ') + 1;
+            const size_t bar = line.find(" | ");
+            starts.push_back({line.substr(role, bar - role), line.substr(bar + 3)});
         }
         return starts;
     }

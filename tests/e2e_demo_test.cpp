@@ -16,6 +16,8 @@
 #include "tools/demo/simpc/Snapshot.h"
 #include "tools/demo/simpc/Transcript.h"
 
+using testing_support::FullPath;
+using testing_support::MediumFolder;
 using testing_support::ReadTextFile;
 using testing_support::TempDir;
 using testing_support::TestProgramFolder;
@@ -23,22 +25,6 @@ using testing_support::TestProgramFolder;
 namespace {
 
 constexpr DWORD kRunLimitMs = 90000;
-
-std::string FullPath(const std::string& path) {
-    std::string full(MAX_PATH, '\0');
-    DWORD length =
-        ::GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
-    if (length >= full.size()) {
-        full.resize(length);
-        length = ::GetFullPathNameA(path.c_str(), length, &full[0], nullptr);
-    }
-    full.resize(length);
-    return full;
-}
-
-std::string Medium() {
-    return FullPath(TestProgramFolder() + "\\..\\medium");
-}
 
 std::string Expand(const std::string& text) {
     char buffer[1024] = {};
@@ -131,7 +117,7 @@ public:
         loaded = simpc::LoadScenario(std::string(LUMI_SCENARIO_DIR) + "/" + file, scenario, error);
         ASSERT_TRUE(loaded) << error;
         ASSERT_TRUE(simpc::Seed(scenario, record, error)) << error;
-        ASSERT_TRUE(simpc::PrepareMedium(scenario, Medium(), work / "medium", medium, error))
+        ASSERT_TRUE(simpc::PrepareMedium(scenario, MediumFolder(), work / "medium", medium, error))
             << error;
         before = simpc::TakeSnapshot(scenario);
         ASSERT_TRUE(held.Hold(scenario.held, error)) << error;
@@ -201,7 +187,7 @@ private:
 
 TEST(DemoMedium, SpeaksEveryPromptTheWizardPlays) {
     for (const char* prompt : Prompt::kAll) {
-        const std::string path = Medium() + "\\" + prompt;
+        const std::string path = MediumFolder() + "\\" + prompt;
         const std::string content = ReadTextFile(path);
         ASSERT_GT(content.size(), 44u) << path;  // more than a WAV header
         EXPECT_EQ("RIFF", content.substr(0, 4)) << path;
@@ -225,13 +211,13 @@ TEST(DemoMedium, HoldsEveryFileThePatchersReadAndSaysItIsSampleData) {
                                  "wineyes\\post55\\bdisplay.exe",
                                  "wineyes\\post55\\braille.ini"};
     for (const char* relative : files) {
-        const std::string content = ReadTextFile(Medium() + "\\" + relative);
+        const std::string content = ReadTextFile(MediumFolder() + "\\" + relative);
         EXPECT_NE(std::string::npos, content.find("SAMPLE DATA")) << relative;
     }
-    const std::string keys = Medium() + "\\jaws\\TessilKey.ini";
+    const std::string keys = MediumFolder() + "\\jaws\\TessilKey.ini";
     EXPECT_NE("", Section(keys, "Lumitactile"));
     EXPECT_NE("", Section(keys, "LumiTac Keys"));
-    EXPECT_NE("", Section(Medium() + "\\supernova\\lmuitactile.ini", "QTL1"));
+    EXPECT_NE("", Section(MediumFolder() + "\\supernova\\lmuitactile.ini", "QTL1"));
 }
 
 // ---- The default scenario, file by file ------------------------------------------------------
@@ -251,7 +237,7 @@ protected:
         ASSERT_TRUE(run->report.ended) << run->report.Problem();
     }
     static std::string FromMedium(const char* relative) {
-        return ReadTextFile(Medium() + "\\" + relative);
+        return ReadTextFile(MediumFolder() + "\\" + relative);
     }
     static ScenarioRun* run;
 };
@@ -330,7 +316,7 @@ TEST_F(TypicalPc, JawsVersionsGetTheDriverInTheirBrailleFolderOrElseTheirProgram
 }
 
 TEST_F(TypicalPc, JawsBrailleIniListsTheDisplayAfterTheOthersAndGetsItsSection) {
-    const std::string medium = Medium() + "\\jaws\\TessilKey.ini";
+    const std::string medium = MediumFolder() + "\\jaws\\TessilKey.ini";
     struct Case {
         std::string folder;
         const char* firstItems[2];
@@ -370,7 +356,7 @@ TEST_F(TypicalPc, JawsJfwIniGetsTheDisplayAtTheFirstFreeIndex) {
 }
 
 TEST_F(TypicalPc, JawsKeyMapsOfEverySettingsFolderGetTheDisplayKeys) {
-    const std::string keys = Section(Medium() + "\\jaws\\TessilKey.ini", "LumiTac Keys");
+    const std::string keys = Section(MediumFolder() + "\\jaws\\TessilKey.ini", "LumiTac Keys");
     ASSERT_NE("", keys);
     // 11.0 keeps its settings where FileFinder.ini says; 4.51 has them under its own folder
     // and, being older than 5, also has the DefaultTL key map.
@@ -412,7 +398,7 @@ TEST_F(TypicalPc, SamGetsItsDriverAndTheDisplayDriverFolder) {
 }
 
 TEST_F(TypicalPc, HalAndSupernovaGetTheDeviceSectionAndFileAndLoseTheOldBackup) {
-    const std::string device = Section(Medium() + "\\supernova\\lmuitactile.ini", "QTL1");
+    const std::string device = Section(MediumFolder() + "\\supernova\\lmuitactile.ini", "QTL1");
     const std::string backup = FromMedium("supernova\\QTL1.bk1");
     struct Case {
         std::string folder;

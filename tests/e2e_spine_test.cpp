@@ -12,23 +12,15 @@
 #include "tests/support/TestSupport.h"
 #include "tools/uidriver/UiDriver.h"
 
+using testing_support::MediumFolder;
 using testing_support::ReadTextFile;
 using testing_support::TempDir;
-using testing_support::TestProgramFolder;
 
 namespace {
 
 const char* const kWelcome = "Welcome to the Driver Install Wizard for Lumitactile.";
 const char* const kNoScreenReader =
     "There is no screen reader on your PC. Please install screen reader program in advance.";
-
-// The assembled medium beside the tests folder, as a full path without "..".
-std::string Medium() {
-    const std::string relative = TestProgramFolder() + "\\..\\medium";
-    char full[MAX_PATH] = {};
-    ::GetFullPathNameA(relative.c_str(), MAX_PATH, full, nullptr);
-    return full;
-}
 
 // Wine's per-program Windows version, for every program named Setup.exe in this prefix.
 class EmulatedWindows {
@@ -86,7 +78,7 @@ TEST(SetupExe, RunsTheWholeSequenceOnEachWindowsFamily) {
     } rows[] = {{"win98", false}, {"winxp", true}, {"win7", true}};
     for (const auto& row : rows) {
         EmulatedWindows windows(row.windows);
-        const SetupRun run = RunSetup(Medium(), PressInstall());
+        const SetupRun run = RunSetup(MediumFolder(), PressInstall());
         EXPECT_TRUE(run.outcome.ended) << row.windows;
         EXPECT_EQ(0u, run.outcome.exitCode) << row.windows;
         EXPECT_TRUE(run.outcome.InstallStayedDisabled()) << row.windows;
@@ -107,12 +99,12 @@ TEST(SetupExe, RunsTheWholeSequenceOnEachWindowsFamily) {
         }
         // The package is started by its full path with a quoted command line; the doubled
         // backslash comes from joining the medium root with the package's relative path.
-        const std::string started = "package " + Medium() + "\\Driver\\xp\\Lumitactile.exe";
+        const std::string started = "package " + MediumFolder() + "\\Driver\\xp\\Lumitactile.exe";
         EXPECT_EQ(row.runsPackage, run.log.find(started) != std::string::npos)
             << row.windows << ": " << run.log;
         if (row.runsPackage) {
             EXPECT_NE(std::string::npos,
-                      run.log.find("| \"" + Medium() + "\\\\Driver\\xp\\Lumitactile.exe\""))
+                      run.log.find("| \"" + MediumFolder() + "\\\\Driver\\xp\\Lumitactile.exe\""))
                 << run.log;
             // The verdict waits for the package to end.
             long exitAt = -1;
@@ -135,9 +127,10 @@ TEST(SetupExe, AMediumFolderWithABlankNeverStartsAnotherProgram) {
     // "Lumi.exe" beside "Lumi Setup" is what an unquoted command line would start first.
     const std::string medium = root / "Lumi Setup";
     testing_support::MakeFolders(medium + "\\Driver\\xp");
-    Copy(Medium() + "\\Setup.exe", medium + "\\Setup.exe");
-    Copy(Medium() + "\\Driver\\xp\\Lumitactile.exe", medium + "\\Driver\\xp\\Lumitactile.exe");
-    Copy(Medium() + "\\Driver\\vista\\FTDIUNIN.exe", root / "Lumi.exe");
+    Copy(MediumFolder() + "\\Setup.exe", medium + "\\Setup.exe");
+    Copy(MediumFolder() + "\\Driver\\xp\\Lumitactile.exe",
+         medium + "\\Driver\\xp\\Lumitactile.exe");
+    Copy(MediumFolder() + "\\Driver\\vista\\FTDIUNIN.exe", root / "Lumi.exe");
 
     const SetupRun run = RunSetup(medium, PressInstall(), 300);
     EXPECT_TRUE(run.outcome.ended);
@@ -150,7 +143,7 @@ TEST(SetupExe, CancelWhileThePackageIsOpenEndsTheWizardAtOnce) {
     uidriver::Plan plan = PressInstall();
     plan.afterWindow = "FTDI Driver Installation";
     plan.commands.push_back({8, 0});
-    const SetupRun run = RunSetup(Medium(), plan, 4000);
+    const SetupRun run = RunSetup(MediumFolder(), plan, 4000);
     ASSERT_TRUE(run.outcome.ended);
     EXPECT_EQ(0u, run.outcome.exitCode);
     long windowAt = -1, exitAt = -1;

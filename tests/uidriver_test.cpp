@@ -10,6 +10,8 @@
 #include "tests/support/TestSupport.h"
 #include "tools/uidriver/UiDriver.h"
 
+using testing_support::FullPath;
+using testing_support::MediumFolder;
 using testing_support::ReadTextFile;
 using testing_support::TempDir;
 using testing_support::TestProgramFolder;
@@ -105,26 +107,10 @@ const bool kPlayedFakeWizard = [] {
 
 // ---- Helpers ---------------------------------------------------------------------------------
 
-std::string FullPath(const std::string& path) {
-    std::string full(MAX_PATH, '\0');
-    DWORD length =
-        ::GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
-    if (length >= full.size()) {
-        full.resize(length);
-        length = ::GetFullPathNameA(path.c_str(), length, &full[0], nullptr);
-    }
-    full.resize(length);
-    return full;
-}
-
 std::string TestExe() {
     char path[MAX_PATH] = {};
     ::GetModuleFileNameA(nullptr, path, MAX_PATH);
     return path;
-}
-
-std::string Medium() {
-    return FullPath(TestProgramFolder() + "\\..\\medium");
 }
 
 uidriver::Launch FakeWizard(const std::string& mode) {
@@ -171,7 +157,7 @@ protected:
     // The test's own value must be replaced by the one given to the launch, whatever its case.
     void SetUp() override { ::SetEnvironmentVariableA("LUMI_STANDIN_PACKAGE_MS", "60000"); }
     void TearDown() override { ::SetEnvironmentVariableA("LUMI_STANDIN_PACKAGE_MS", nullptr); }
-    const std::string package = Medium() + "\\Driver\\xp\\Lumitactile.exe";
+    const std::string package = MediumFolder() + "\\Driver\\xp\\Lumitactile.exe";
 };
 
 TEST_F(StandinPackage, KeepsItsWindowForTheTimeItIsToldThenEnds) {
@@ -227,14 +213,14 @@ TEST_F(StandinPackage, IsFoundByItsTitleLikeTheWatcherDoesButNeverAsTheWizard) {
 TEST(Medium, HasOneDriverFolderThatTheWizardReachesUnderEitherCase) {
     int driverFolders = 0;
     WIN32_FIND_DATAA entry;
-    HANDLE search = ::FindFirstFileA((Medium() + "\\*").c_str(), &entry);
-    ASSERT_NE(INVALID_HANDLE_VALUE, search) << Medium();
+    HANDLE search = ::FindFirstFileA((MediumFolder() + "\\*").c_str(), &entry);
+    ASSERT_NE(INVALID_HANDLE_VALUE, search) << MediumFolder();
     do {
         if (lstrcmpiA(entry.cFileName, "driver") == 0) ++driverFolders;
     } while (::FindNextFileA(search, &entry));
     ::FindClose(search);
     EXPECT_EQ(1, driverFolders);
-    EXPECT_TRUE(testing_support::FileExists(Medium() + "\\Setup.exe"));
+    EXPECT_TRUE(testing_support::FileExists(MediumFolder() + "\\Setup.exe"));
 }
 
 TEST(Medium, StandinsLogTheirPathAndCommandLineWhenStartedAsTheWizardStartsThem) {
@@ -251,7 +237,7 @@ TEST(Medium, StandinsLogTheirPathAndCommandLineWhenStartedAsTheWizardStartsThem)
         SCOPED_TRACE(c.relative);
         TempDir dir;
         const std::string log = dir / "standin.log";
-        const std::string path = Medium() + "\\" + c.relative;
+        const std::string path = MediumFolder() + "\\" + c.relative;
         UiDriver driver;
         ASSERT_TRUE(driver.Start({path,
                                   std::string(),
@@ -282,7 +268,7 @@ TEST(Medium, StandinsStartedTogetherEachLogOneWholeLine) {
     const int count = 8;
     std::vector<UiDriver> drivers(count);
     for (UiDriver& driver : drivers) {
-        ASSERT_TRUE(driver.Start({Medium() + "\\driver\\vista\\FTDIUNIN.exe",
+        ASSERT_TRUE(driver.Start({MediumFolder() + "\\driver\\vista\\FTDIUNIN.exe",
                                   std::string(),
                                   {"LUMI_STANDIN_LOG=" + log}}));
     }

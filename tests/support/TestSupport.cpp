@@ -246,4 +246,20 @@ std::string TestProgramFolder() {
     return path.substr(0, path.find_last_of('\\'));
 }
 
+std::string FullPath(const std::string& path) {
+    std::string full(MAX_PATH, '\0');
+    DWORD length =
+        ::GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
+    if (length >= full.size()) {
+        full.resize(length);
+        length = ::GetFullPathNameA(path.c_str(), length, &full[0], nullptr);
+    }
+    full.resize(length);
+    return full;
+}
+
+std::string MediumFolder() {
+    return FullPath(TestProgramFolder() + "\\..\\medium");
+}
+
 }  // namespace testing_support

@@ -112,5 +112,9 @@ void SetReadOnly(const std::string& path);
 
 // The folder of the running test program, ending without a backslash.
 std::string TestProgramFolder();
+// The path made absolute, with no "." or ".." left in it.
+std::string FullPath(const std::string& path);
+// The assembled install medium beside the tests folder (build/medium), as a full path.
+std::string MediumFolder();
 
 }  // namespace testing_support

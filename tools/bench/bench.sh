@@ -33,12 +33,8 @@ for file in "$driver" "$bare" "$setup"; do
 done
 command -v "$objdump" >/dev/null || die "no $objdump (make deps installs it)"
 
-# Wine sees the Linux file system as drive Z:.
-winpath() { printf 'Z:%s' "$(realpath -m "$1" | tr / '\\')"; }
-
-export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY WAYLAND_DISPLAY
+. "$(dirname "$0")/../../cmake/wine-prefix.sh"
+wine_environment "$prefix"
 
 limit() { local seconds=$1; shift; timeout -k 5 "$seconds" "$@"; }
 step() { printf '  %s\n' "$*" >&2; }
@@ -60,10 +56,8 @@ limit 30 wineserver -k >/dev/null 2>&1
 rm -rf "$prefix" "$work"
 mkdir -p "$work"
 step "creating a fresh Wine prefix in $prefix (about 15 s)"
-limit 300 wineboot -i >"$work/wineboot.log" 2>&1 || die "wineboot failed; see $work/wineboot.log"
-limit 60 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 ||
-    die "cannot select Wine's null graphics driver"
-limit 60 wineserver -w
+wine_create_prefix "$work/wineboot.log" ||
+    die "cannot create the Wine prefix; see $work/wineboot.log"
 # One server for all the runs, so none of them pays for starting it.
 wineserver -p
 

@@ -22,13 +22,9 @@ package_ms=${LUMI_DEMO_PACKAGE_MS:-3000}
 [ -f "$simpc_exe" ] || die "no $simpc_exe (run make build first)"
 [ -f "$medium/Setup.exe" ] || die "no assembled medium in $medium (run make build first)"
 
-# Wine sees the Linux file system as drive Z:.
-winpath() { printf 'Z:%s' "$(realpath -m "$1" | tr / '\\')"; }
+. "$(dirname "$0")/../../cmake/wine-prefix.sh"
+wine_environment "$prefix"
 scenario=$(winpath "$scenario_file")
-
-export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY WAYLAND_DISPLAY
 
 # Every wait has a time limit.
 limit() { local seconds=$1; shift; timeout -k 5 "$seconds" "$@"; }
@@ -58,10 +54,8 @@ wineserver -k >/dev/null 2>&1
 rm -rf "$prefix" "$work"
 mkdir -p "$work"
 step "creating a fresh Wine prefix in $prefix (about 15 s)"
-limit 300 wineboot -i >"$work/wineboot.log" 2>&1 || die "wineboot failed; see $work/wineboot.log"
-limit 60 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 ||
-    die "cannot select Wine's null graphics driver"
-limit 60 wineserver -w
+wine_create_prefix "$work/wineboot.log" ||
+    die "cannot create the Wine prefix; see $work/wineboot.log"
 # One server for all the steps below.
 wineserver -p
 

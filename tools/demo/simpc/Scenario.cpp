@@ -153,17 +153,7 @@ bool ParseScenario(const std::string& text, const std::string& name, Scenario& s
     bool directiveSeen = false;
     RegistryKey* key = nullptr;
 
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-        start = end + 1;
-    }
-    if (!lines.empty() && lines.back().empty()) lines.pop_back();
+    const std::vector<std::string> lines = SplitLines(text);
 
     auto fail = [&](size_t index, const std::string& what) {
         error = name + ":" + std::to_string(index + 1) + ": " + what;
@@ -273,6 +263,20 @@ bool LoadScenario(const std::string& path, Scenario& scenario, std::string& erro
         return false;
     }
     return ParseScenario(text, path, scenario, error);
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
 }
 
 }  // namespace simpc

@@ -81,4 +81,8 @@ bool IsAtOrBelow(const std::string& path, const std::string& folder);
 std::string ParentOf(const std::string& path);
 bool ReadWholeFile(const std::string& path, std::string& content);
 
+// The lines of a text, each without its line end ("\n" or "\r\n"); a last line end adds no
+// empty line.
+std::vector<std::string> SplitLines(const std::string& text);
+
 }  // namespace simpc

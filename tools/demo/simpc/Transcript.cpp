@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "tools/demo/simpc/Scenario.h"
 #include "tools/demo/simpc/WizardRun.h"
 
 namespace simpc {
@@ -20,20 +21,6 @@ const char* const kPlaySoundMarker = ":trace:winmm:proc_PlaySound SoundName=L\""
 // The edit control receiving WM_SHOWWINDOW: shown (wparam 1) or hidden (wparam 0).
 const char* const kShowWindowMarker = ":trace:edit:EDIT_WindowProc hwnd ";
 const char* const kShowWindowMessage = ", msg 0x18, wparam ";
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
-}
 
 // The text of a debug string L"..." that starts at from (just after the opening quote):
 // Wine escapes backslashes, quotes, control characters and non-ASCII characters.
@@ -139,7 +126,7 @@ RunReport ReadRun(const std::string& driverOutput, const std::string& trace) {
     std::vector<std::pair<Timed, bool>> tracedVisibility;
     std::vector<std::string> errors;
 
-    for (const std::string& line : Lines(driverOutput)) {
+    for (const std::string& line : SplitLines(driverOutput)) {
         if (line.compare(0, 13, "install-tick ") == 0) {
             pressTick = std::atoll(line.c_str() + 13);
             tickKnown = true;
@@ -181,7 +168,7 @@ RunReport ReadRun(const std::string& driverOutput, const std::string& trace) {
     // Texts and prompts from the trace carry the wizard's own moments.
     std::vector<Timed> tracedStatus;
     int traceLine = 0;
-    for (const std::string& line : Lines(trace)) {
+    for (const std::string& line : SplitLines(trace)) {
         long long tick = 0;
         if (!TraceTick(line, tick)) continue;
         const long ms = tickKnown ? static_cast<long>(tick - pressTick) : 0;
