@@ -1,7 +1,15 @@
 # Entry points. Each one does its own set-up on a fresh Debian 12 machine (run as root):
-#   make test    build everything and run every test under Wine
+#   make test    build both trees and run every test under Wine
 #   make demo    run the wizard on a simulated PC and show what it did
+#
+# Two build trees from the same sources:
+#   build/i686    what ships: Setup.exe and the install medium, build/i686/medium/
+#   build/x86_64  the test bench: the same program built for x86_64 with the tests and tools,
+#                 run under Wine's 64-bit loader on every host (many kernels refuse 32-bit
+#                 programs, and Debian's 32-bit Wine with them)
 BUILD_DIR ?= build
+SHIP_DIR := $(BUILD_DIR)/i686
+BENCH_DIR := $(BUILD_DIR)/x86_64
 MAKEFLAGS += --no-print-directory
 CMAKE_FLAGS ?=
 SCENARIO ?= scenarios/typical-xp.scenario
@@ -10,9 +18,11 @@ SCENARIO ?= scenarios/typical-xp.scenario
 
 all: build
 
-# Debian packages the project needs; only what is missing is installed.
-PACKAGES := wine wine32:i386 g++-mingw-w64-i686 binutils-mingw-w64-i686 googletest cmake make \
-            espeak-ng util-linux
+# Debian packages the project needs; only what is missing is installed. No i386 architecture:
+# the bench runs 64-bit programs only.
+PACKAGES := wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
+            g++-mingw-w64-i686-posix binutils-mingw-w64-i686 googletest cmake make espeak-ng \
+            util-linux
 # Only the screenshot needs an X server and an image converter.
 SCREENSHOT_PACKAGES := xvfb xauth x11-apps imagemagick
 
@@ -20,30 +30,35 @@ deps:
 	@./tools/install-deps.sh $(PACKAGES)
 
 configure: deps
-	@if [ ! -f $(BUILD_DIR)/CMakeCache.txt ]; then \
-	    cmake -S . -B $(BUILD_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake \
-	          -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS); \
+	@if [ ! -f $(SHIP_DIR)/CMakeCache.txt ]; then \
+	    cmake -S . -B $(SHIP_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake \
+	          -DCMAKE_BUILD_TYPE=Release -DLUMI_BENCH=OFF $(CMAKE_FLAGS); \
+	fi
+	@if [ ! -f $(BENCH_DIR)/CMakeCache.txt ]; then \
+	    cmake -S . -B $(BENCH_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-mingw.cmake \
+	          -DCMAKE_BUILD_TYPE=Release -DLUMI_SHIPPED_DIR=$(abspath $(SHIP_DIR)) $(CMAKE_FLAGS); \
 	fi
 
 build: configure
-	cmake --build $(BUILD_DIR) -j2
+	cmake --build $(SHIP_DIR) -j2
+	cmake --build $(BENCH_DIR) -j2
 
 test: build
-	cd $(BUILD_DIR) && ctest --output-on-failure
+	cd $(BENCH_DIR) && ctest --output-on-failure
 
 # Runs the wizard on the simulated PC of SCENARIO (see scenarios/) in a fresh Wine prefix.
 demo: build
-	@./tools/demo/demo.sh $(BUILD_DIR) $(SCENARIO)
+	@./tools/demo/demo.sh $(BENCH_DIR) $(SCENARIO)
 
-# Measures start-up, the patch phase, the wait for the driver package, size and memory in a
-# fresh Wine prefix of its own, and writes the table to $(BUILD_DIR)/bench.md.
+# Measures start-up, the patch phase, the wait for the driver package and memory on the bench,
+# and the size and imports of the shipped Setup.exe; writes the table to $(BUILD_DIR)/bench.md.
 bench: build
-	@./tools/bench/bench.sh $(BUILD_DIR)
+	@./tools/bench/bench.sh $(BENCH_DIR) $(SHIP_DIR) $(BUILD_DIR)/bench.md
 
 # A picture of the wizard shown in a real X server (Xvfb), saved as $(BUILD_DIR)/screenshot.png.
 screenshot: build
 	@./tools/install-deps.sh $(SCREENSHOT_PACKAGES)
-	./tools/screenshot.sh $(BUILD_DIR)
+	./tools/screenshot.sh $(BENCH_DIR) $(BUILD_DIR)/screenshot.png
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -1,4 +1,4 @@
-# Cross-builds 32-bit Windows programs with Debian's MinGW-w64 i686 compilers (posix thread model, which GoogleTest needs for std::mutex).
+# What ships: 32-bit Windows programs, cross-built with Debian's MinGW-w64 i686 compilers.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 
@@ -11,6 +11,9 @@ set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+# The processor the manifest names for common controls 6.
+set(LUMI_MANIFEST_PROCESSOR x86)
 
 # Everything is linked statically, so no runtime DLL of the compiler has to travel with Setup.exe.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

@@ -1,24 +1,49 @@
 # Sourced by every script that runs the project's programs under Wine (the test bench's
-# wine-run, the demo, the benchmark), so each prefix is made the same way.
+# wine-run, the demo, the benchmark, the screenshot), so each prefix is made the same way.
+#
+# The bench runs 64-bit programs under Wine's 64-bit loader, called directly: Debian's wine,
+# wineboot, winecfg and regedit commands all go through a script that picks the 32-bit loader
+# whenever it is installed, even on a kernel that cannot run it.
+WINE_LOADER=/usr/lib/wine/wine64
+WINE_SERVER=/usr/lib/wine/wineserver64
 
-# The environment every program runs with: a 32-bit prefix (the product is 32-bit and must see
-# HKLM keys without WOW64 redirection), quiet logging, no Gecko or Mono installer, no display.
+# The environment every program runs with: a 64-bit prefix (the bench's programs are 64-bit, so
+# the HKLM keys a test writes are the ones the wizard reads), quiet logging, no Gecko or Mono
+# installer, no display. Wine starts further programs with the same loader and server; Wine
+# keeps WINELOADER to itself, so a test that starts a Unix shell finds the loader in
+# LUMI_WINE_LOADER.
 wine_environment() {
     export WINEPREFIX="$1"
-    export WINEARCH=win32
+    export WINEARCH=win64
+    export WINELOADER="$WINE_LOADER"
+    export WINESERVER="$WINE_SERVER"
+    export LUMI_WINE_LOADER="$WINE_LOADER"
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
     unset DISPLAY WAYLAND_DISPLAY
 }
 
-# Creates the prefix named by WINEPREFIX with Wine's null graphics driver, so windows, dialogs
-# and GDI work without a display. Every step has a time limit. Non-zero when a step failed;
-# wineboot's own output goes to the file named by $1.
+# A Windows program (or one of Wine's own: wineboot, reg, winecfg) in the prefix.
+wine_run() { "$WINE_LOADER" "$@"; }
+# The prefix's server: -k ends it with everything in it, -w waits for it, -p keeps it running.
+wine_server() { "$WINE_SERVER" "$@"; }
+
+# Non-zero, with the reason on standard error, when this host has no 64-bit Wine.
+wine_check() {
+    [ -x "$WINE_LOADER" ] && [ -x "$WINE_SERVER" ] && return 0
+    echo "no 64-bit Wine ($WINE_LOADER, $WINE_SERVER): Debian's wine64 package provides it" >&2
+    return 1
+}
+
+# Creates the prefix named by WINEPREFIX with Wine's null graphics driver (or the one given as
+# $2), so windows, dialogs and GDI work without a display. Every step has a time limit. Non-zero
+# when a step failed; wineboot's own output goes to the file named by $1.
 wine_create_prefix() {
-    timeout -k 5 300 wineboot -i >"$1" 2>&1 || return 1
-    timeout -k 5 60 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
-        >/dev/null 2>&1 || return 1
-    timeout -k 5 60 wineserver -w
+    wine_check 2>>"$1" || return 1
+    timeout -k 5 300 "$WINE_LOADER" wineboot -i >"$1" 2>&1 || return 1
+    timeout -k 5 60 "$WINE_LOADER" reg add 'HKCU\Software\Wine\Drivers' /v Graphics \
+        /d "${2:-null}" /f >/dev/null 2>&1 || return 1
+    timeout -k 5 60 "$WINE_SERVER" -w
 }
 
 # Wine sees the Linux file system as drive Z:.

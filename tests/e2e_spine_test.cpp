@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/support/TestSupport.h"
+#include "tools/demo/simpc/Machine.h"
 #include "tools/uidriver/UiDriver.h"
 
 using testing_support::MediumFolder;
@@ -22,18 +23,22 @@ const char* const kWelcome = "Welcome to the Driver Install Wizard for Lumitacti
 const char* const kNoScreenReader =
     "There is no screen reader on your PC. Please install screen reader program in advance.";
 
-// Wine's per-program Windows version, for every program named Setup.exe in this prefix.
+// Wine's per-program Windows version, for every program named Setup.exe in this prefix, as this
+// bench emulates it (see simpc::BenchWindows).
 class EmulatedWindows {
 public:
-    explicit EmulatedWindows(const char* version) {
+    explicit EmulatedWindows(const char* asked) {
+        std::string version;
+        if (!simpc::BenchWindows(asked, version, skipReason)) return;
         HKEY key = nullptr;
         ::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                           nullptr);
-        ::RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
-                         static_cast<DWORD>(strlen(version) + 1));
+        ::RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
+                         static_cast<DWORD>(version.size() + 1));
         ::RegCloseKey(key);
     }
     ~EmulatedWindows() { ::RegDeleteKeyA(HKEY_CURRENT_USER, kKey); }
+    std::string skipReason;  // set when this bench cannot emulate that Windows
 
 private:
     static constexpr const char* kKey = "Software\\Wine\\AppDefaults\\Setup.exe";
@@ -71,13 +76,25 @@ uidriver::Plan PressInstall() {
     return plan;
 }
 
-TEST(SetupExe, RunsTheWholeSequenceOnEachWindowsFamily) {
-    const struct {
-        const char* windows;
-        bool runsPackage;
-    } rows[] = {{"win98", false}, {"winxp", true}, {"win7", true}};
-    for (const auto& row : rows) {
+struct FamilyRow {
+    const char* windows;
+    bool runsPackage;
+};
+
+class OnEachWindowsFamily : public testing::TestWithParam<FamilyRow> {};
+
+INSTANTIATE_TEST_SUITE_P(SetupExe, OnEachWindowsFamily,
+                         testing::Values(FamilyRow{"win98", false}, FamilyRow{"winxp", true},
+                                         FamilyRow{"win7", true}),
+                         [](const testing::TestParamInfo<FamilyRow>& info) {
+                             return std::string(info.param.windows);
+                         });
+
+TEST_P(OnEachWindowsFamily, RunsTheWholeSequence) {
+    const FamilyRow& row = GetParam();
+    {
         EmulatedWindows windows(row.windows);
+        if (!windows.skipReason.empty()) GTEST_SKIP() << windows.skipReason;
         const SetupRun run = RunSetup(MediumFolder(), PressInstall());
         EXPECT_TRUE(run.outcome.ended) << row.windows;
         EXPECT_EQ(0u, run.outcome.exitCode) << row.windows;

@@ -171,13 +171,27 @@ TEST(Seeding, CreatesTheScenarioAndTakesAwayOnlyWhatItCreated) {
     EXPECT_EQ("not the scenario's", ReadTextFile(kept + "\\mine.txt"));
 }
 
-TEST(Seeding, SetsTheWindowsVersionForTheWizardAloneAndPutsItBack) {
-    simpc::SeedRecord record;
-    std::string error;
-    ASSERT_TRUE(simpc::Seed(Parse("windows win98\n"), record, error)) << error;
-    EXPECT_EQ("win98", StringValue(HKEY_CURRENT_USER, simpc::kVersionKey, "Version"));
-    simpc::Unseed(record);
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, simpc::kVersionKey));
+// A 64-bit prefix reports 6.1 for Windows 98 and a 32-bit XP, so the bench asks for the family
+// it can emulate, or refuses with its reason rather than run a scenario as another Windows.
+TEST(Seeding, SetsTheWindowsVersionTheBenchCanEmulateForTheWizardAloneAndPutsItBack) {
+    const struct {
+        const char* asked;
+        const char* seeded;  // nullptr: refused
+    } rows[] = {{"win7", "win7"}, {"winxp", "winxp64"}, {"win2k", "winxp64"}, {"win98", nullptr}};
+    for (const auto& row : rows) {
+        simpc::SeedRecord record;
+        std::string error;
+        const bool seeded =
+            simpc::Seed(Parse(std::string("windows ") + row.asked + "\n"), record, error);
+        EXPECT_EQ(row.seeded != nullptr, seeded) << row.asked << ": " << error;
+        if (row.seeded != nullptr) {
+            EXPECT_EQ(row.seeded, StringValue(HKEY_CURRENT_USER, simpc::kVersionKey, "Version"));
+        } else {
+            EXPECT_NE(std::string::npos, error.find("x86_64 bench cannot run")) << error;
+        }
+        simpc::Unseed(record);
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, simpc::kVersionKey)) << row.asked;
+    }
 }
 
 TEST(HeldFiles, KeepOthersFromReplacingThemUntilReleased) {

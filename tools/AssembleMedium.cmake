@@ -1,5 +1,6 @@
 # Assembles the install medium (cmake -P). Inputs: MEDIUM_DIR, CONTENT_DIR (the repository's
-# medium/, may be missing), SETUP (may be empty), PACKAGE, UNINSTALLER.
+# medium/, may be missing), SETUP (may be empty), PACKAGE, UNINSTALLER, BENCH_ONLY (true for the
+# test bench's medium, whose programs are 64-bit and must never be shipped).
 #
 # Windows does not tell "Driver" from "driver"; Linux does. Every path placed here is folded
 # onto names already in the medium that differ only in case, so the medium has one "Driver"
@@ -54,4 +55,13 @@ if(IS_DIRECTORY "${CONTENT_DIR}")
       place("${CONTENT_DIR}/${relative}" "${relative}")
     endif()
   endforeach()
+endif()
+
+# The bench's medium says at its root what it is, so nobody copies it to a real medium.
+if(BENCH_ONLY)
+  file(WRITE "${MEDIUM_DIR}/NOT-FOR-SHIPPING.txt"
+"This is the test bench's medium. Its Setup.exe and driver stand-ins are 64-bit builds for the
+tests under Wine. On 64-bit Windows such a Setup.exe would read the 64-bit registry view and
+miss the 32-bit screen readers' keys. The medium to ship is build/i686/medium/.
+")
 endif()

@@ -1,7 +1,8 @@
 #!/bin/bash
 # make demo: runs the wizard on a simulated PC and shows what it did.
 #   tools/demo/demo.sh <build folder> <scenario file>
-# The build folder holds the assembled medium and the simpc tool (make build). Every run gets a
+# The build folder is the bench's (build/x86_64): its medium and the simpc tool (make build),
+# run under Wine's 64-bit loader. Every run gets a
 # fresh Wine prefix of its own, <build folder>/demo-prefix, seeded from the scenario; nothing
 # else is touched. LUMI_DEMO_PACKAGE_MS sets how long the stand-in driver package stays open.
 set -u
@@ -28,7 +29,7 @@ scenario=$(winpath "$scenario_file")
 
 # Every wait has a time limit.
 limit() { local seconds=$1; shift; timeout -k 5 "$seconds" "$@"; }
-simpc() { limit 60 wine "$simpc_exe" "$@"; }
+simpc() { limit 60 "$WINE_LOADER" "$simpc_exe" "$@"; }
 ms_since() { echo $(( ($(date +%s%N) - $1) / 1000000 )); }
 step() { printf '  %s\n' "$*"; }
 
@@ -39,35 +40,40 @@ finish() {
         limit 10 tail --pid="$hold_pid" -f /dev/null 2>/dev/null
     fi
     # The prefix's own server, with whatever is still running in it.
-    wineserver -k >/dev/null 2>&1
+    wine_server -k >/dev/null 2>&1
 }
 trap finish EXIT
 
 echo "Lumitactile driver installation wizard: demo on a simulated PC"
+echo "Build: the x86_64 test bench's medium, $medium, under Wine's 64-bit loader."
+echo "Many hosts refuse 32-bit programs, so the bench runs the same sources built for x86_64 on"
+echo "every host. The medium that ships is the i686 one, build/i686/medium."
+wine_check || die "cannot run the demo"
 echo "Scenario ${2}:"
 # Its leading comment lines describe it.
 sed -n '/^[[:space:]]*[^#[:space:]]/q; s/^#[[:space:]]\{0,1\}/    /p' "$scenario_file"
 echo
 
 # A fresh machine for every run.
-wineserver -k >/dev/null 2>&1
+wine_server -k >/dev/null 2>&1
 rm -rf "$prefix" "$work"
 mkdir -p "$work"
 step "creating a fresh Wine prefix in $prefix (about 15 s)"
 wine_create_prefix "$work/wineboot.log" ||
     die "cannot create the Wine prefix; see $work/wineboot.log"
 # One server for all the steps below.
-wineserver -p
+wine_server -p
 
 step "seeding the machine from the scenario"
-simpc seed "$scenario" >"$work/seed.log" 2>&1 || die "seeding failed: $(cat "$work/seed.log")"
+simpc seed "$scenario" >"$work/seed.log" 2>&1 || die "$(tail -n 1 "$work/seed.log")"
+sed -n 's/^Windows /  Windows /p' "$work/seed.log"
 run_medium=$(simpc medium "$scenario" "$(winpath "$medium")" "$(winpath "$work/medium")" 2>"$work/medium.log") ||
     die "cannot prepare the medium: $(cat "$work/medium.log")"
 [ "$run_medium" = "$(winpath "$medium")" ] || step "using a copy of the medium: $run_medium"
 simpc snapshot "$scenario" "$(winpath "$work/before.snapshot")" || die "cannot take the first snapshot"
 
 if grep -q '^[[:space:]]*hold[[:space:]]' "$scenario_file"; then
-    limit 900 wine "$simpc_exe" hold "$scenario" --timeout 600 >"$work/hold.log" 2>&1 &
+    limit 900 "$WINE_LOADER" "$simpc_exe" hold "$scenario" --timeout 600 >"$work/hold.log" 2>&1 &
     hold_pid=$!
     for _ in $(seq 1 300); do
         grep -q '^holding' "$work/hold.log" 2>/dev/null && break
@@ -84,7 +90,7 @@ run_started=$(date +%s%N)
 # The wizard is read from outside: the UI driver polls its window, and Wine's traces of the
 # edit control and of the sound functions (written to simpc's standard error, which Setup.exe
 # takes over) give each text and prompt its moment.
-limit 180 wine "$simpc_exe" run --medium "$run_medium" \
+limit 180 "$WINE_LOADER" "$simpc_exe" run --medium "$run_medium" \
     --env "LUMI_STANDIN_PACKAGE_MS=$package_ms" --timeout 120 \
     >"$work/run.log" 2>"$work/trace.log"
 run_status=$?

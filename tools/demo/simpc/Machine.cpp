@@ -126,7 +126,9 @@ void RemoveKey(HKEY root, const std::string& subkey) {
     static_cast<void>(::RegDeleteKeyA(root, subkey.c_str()));
 }
 
-bool SeedVersion(const std::string& version, SeedRecord& record, std::string& error) {
+bool SeedVersion(const std::string& asked, SeedRecord& record, std::string& error) {
+    std::string version;
+    if (!BenchWindows(asked, version, error)) return false;
     record.versionKeyCreated = !KeyExists(HKEY_CURRENT_USER, kVersionKey);
     UniqueRegKey key;
     LONG status = ::RegCreateKeyExA(HKEY_CURRENT_USER, kVersionKey, 0, nullptr, 0, KEY_ALL_ACCESS,
@@ -226,6 +228,21 @@ void RemoveTree(const std::string& path) {
         }
     }
     static_cast<void>(::RemoveDirectoryA(path.c_str()));
+}
+
+bool BenchWindows(const std::string& asked, std::string& emulated, std::string& reason) {
+    emulated = asked;
+    if (sizeof(void*) == 4) return true;  // a 32-bit prefix emulates them all
+    for (const char* old : {"win95", "win98", "winme", "win31"}) {
+        if (asked == old) {
+            reason = "Wine emulates no Windows 9x or Win32s (" + asked +
+                     ") for a 64-bit program, so the x86_64 bench cannot run it; the wizard's "
+                     "unit tests cover that family";
+            return false;
+        }
+    }
+    if (asked == "winxp" || asked == "win2k") emulated = "winxp64";
+    return true;
 }
 
 bool Seed(const Scenario& scenario, SeedRecord& record, std::string& error) {

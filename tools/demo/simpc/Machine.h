@@ -13,6 +13,13 @@ namespace simpc {
 // tools and tests around it keep the version they started with.
 extern const char* const kVersionKey;  // under HKEY_CURRENT_USER
 
+// The version Wine is asked to emulate for a scenario's Windows (a name winecfg knows). A 64-bit
+// prefix emulates no Windows 9x, Win32s or 32-bit XP for a 64-bit program: it reports 6.1 for
+// them. So on the x86_64 bench Windows XP and 2000 are emulated as "winxp64", which reports
+// 5.2, the same NT family before version 6; Windows 9x and Win32s cannot run there (false, with
+// the one-line reason). Every other name is taken as it is.
+bool BenchWindows(const std::string& asked, std::string& emulated, std::string& reason);
+
 // What seeding added that was not there before, so that it can be taken away again with
 // everything a run put inside it.
 struct SeedRecord {

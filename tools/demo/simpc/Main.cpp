@@ -81,6 +81,11 @@ int Seed(const char* scenarioPath) {
     if (!simpc::Seed(scenario, record, error)) return Fail(error);
     std::printf("seeded %zu key(s), %zu folder(s) and %zu file(s)\n", scenario.keys.size(),
                 scenario.folders.size(), scenario.files.size());
+    std::string emulated;
+    if (simpc::BenchWindows(scenario.windows, emulated, error) && emulated != scenario.windows) {
+        std::printf("Windows %s is emulated as %s, the same family, for this 64-bit bench\n",
+                    scenario.windows.c_str(), emulated.c_str());
+    }
     return 0;
 }
 
