@@ -21,7 +21,7 @@ all: build
 # Debian packages the project needs; only what is missing is installed. No i386 architecture:
 # the bench runs 64-bit programs only.
 PACKAGES := wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
-            g++-mingw-w64-i686-posix binutils-mingw-w64-i686 googletest cmake make espeak-ng \
+            g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 googletest cmake make espeak-ng \
             util-linux
 # Only the screenshot needs an X server and an image converter.
 SCREENSHOT_PACKAGES := xvfb xauth x11-apps imagemagick

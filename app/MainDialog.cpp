@@ -24,7 +24,58 @@ std::string ModulePath() {
     return std::string();
 }
 
+// String 101 as ANSI text, read whole; empty when it cannot be loaded.
+std::string LoadAboutTextA(HINSTANCE instance) {
+    // The platform cuts a string to the buffer without saying so: grow until it fits.
+    for (int size = 64; size <= 8192; size *= 2) {
+        std::vector<char> buffer(static_cast<size_t>(size), 0);
+        const int length = ::LoadStringA(instance, IDS_ABOUTBOX, buffer.data(), size);
+        if (length <= 0) return std::string();
+        if (length < size - 1) return std::string(buffer.data(), static_cast<size_t>(length));
+    }
+    return std::string();
+}
+
+template <typename Function>
+Function Lookup(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+}
+
 }  // namespace
+
+WideMenuCalls SystemWideMenuCalls() {
+    WideMenuCalls calls;
+    if (HMODULE user = ::GetModuleHandleA("user32.dll")) {
+        calls.loadString = Lookup<WideMenuCalls::LoadStringWFn>(user, "LoadStringW");
+        calls.appendMenu = Lookup<WideMenuCalls::AppendMenuWFn>(user, "AppendMenuW");
+    }
+    return calls;
+}
+
+void AppendAboutItem(HMENU menu, HINSTANCE instance, const WideMenuCalls& wide) {
+    std::wstring wideText;
+    if (wide.loadString != nullptr && wide.appendMenu != nullptr) {
+        // Size 0 hands out the resource's own text, which is not zero-terminated.
+        const wchar_t* text = nullptr;
+        const int length =
+            wide.loadString(instance, IDS_ABOUTBOX, reinterpret_cast<LPWSTR>(&text), 0);
+        if (length > 0 && text != nullptr) wideText.assign(text, static_cast<size_t>(length));
+    }
+    std::string ansiText;
+    if (wideText.empty()) {
+        ansiText = LoadAboutTextA(instance);
+        if (ansiText.empty()) return;
+    }
+    // A menu that refuses the separator still gets the item.
+    static_cast<void>(::AppendMenuA(menu, MF_SEPARATOR, 0, nullptr));
+    if (!wideText.empty()) {
+        if (wide.appendMenu(menu, MF_STRING, IDM_ABOUTBOX, wideText.c_str())) return;
+        ansiText = LoadAboutTextA(instance);  // a stub that is not implemented
+        if (ansiText.empty()) return;
+    }
+    // Whether the system menu took the item changes nothing else in the wizard.
+    static_cast<void>(::AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, ansiText.c_str()));
+}
 
 int ClassifyOsKind(DWORD majorVersion, DWORD platformId, int current) {
     if (majorVersion >= 6) return 4;
@@ -140,15 +191,7 @@ BOOL MainDialog::OnInitDialog() {
     HWND window = GetSafeHwnd();
 
     if (HMENU systemMenu = ::GetSystemMenu(window, FALSE)) {
-        // Read as wide text so the item shows its Korean letters whatever the ANSI code page.
-        const wchar_t* text = nullptr;
-        const int length = ::LoadStringW(::GetModuleHandleA(nullptr), IDS_ABOUTBOX,
-                                         reinterpret_cast<LPWSTR>(&text), 0);
-        if (length > 0 && text != nullptr) {
-            const std::wstring item(text, static_cast<size_t>(length));
-            ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
-            ::AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, item.c_str());
-        }
+        AppendAboutItem(systemMenu, ::GetModuleHandleA(nullptr), SystemWideMenuCalls());
     }
 
     ::SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));

@@ -17,6 +17,23 @@ int ClassifyOsKind(DWORD majorVersion, DWORD platformId, int current);
 // Drive and directory of the executable at modulePath, ending in a backslash.
 std::string ProgramDirFromModulePath(const std::string& modulePath);
 
+// The wide calls the About item is appended with. Windows 95/98/ME lack them (or have stubs
+// that fail with ERROR_CALL_NOT_IMPLEMENTED), so they are looked up at run time and never
+// named in the import table, which would keep the program from starting there.
+struct WideMenuCalls {
+    using LoadStringWFn = int(WINAPI*)(HINSTANCE instance, UINT id, LPWSTR buffer, int size);
+    using AppendMenuWFn = BOOL(WINAPI*)(HMENU menu, UINT flags, UINT_PTR id, LPCWSTR item);
+    LoadStringWFn loadString = nullptr;  // nullptr: missing
+    AppendMenuWFn appendMenu = nullptr;
+};
+// user32's own, as far as it has them.
+WideMenuCalls SystemWideMenuCalls();
+// Appends a separator and string 101 as item 16 to menu. Read and appended as wide text where
+// the wide calls work, so the Korean letters show whatever the ANSI code page; where they are
+// missing or fail, the ANSI calls append the same resource, so the item is there everywhere.
+// Nothing is appended when the string cannot be loaded at all.
+void AppendAboutItem(HMENU menu, HINSTANCE instance, const WideMenuCalls& wide);
+
 // The wizard's window: background picture, hidden status box, "Install" and "Cancel". It works
 // out which Windows runs (OsKind) and where the install medium is (ProgramDir), owns the three
 // patchers, and starts the installation worker.

@@ -109,6 +109,50 @@ TEST(MainDialog, OpensIdleWithItsMenuIconsAndFacts) {
     EXPECT_EQ(std::wstring(L"Canvasholder \xC815\xBCF4(&A)..."), item);
 }
 
+// Windows 95/98/ME: the wide calls are missing, or stubs that fail as not implemented. The
+// item is still there, from the same string resource read as ANSI text.
+int WINAPI LoadStringWStub(HINSTANCE, UINT, LPWSTR, int) {
+    ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return 0;
+}
+BOOL WINAPI AppendMenuWStub(HMENU, UINT, UINT_PTR, LPCWSTR) {
+    ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return FALSE;
+}
+
+TEST(AboutItem, IsAppendedWideWhereThePlatformCanElseAsAnsiText) {
+    const WideMenuCalls real = SystemWideMenuCalls();
+    ASSERT_NE(nullptr, real.loadString);
+    const struct {
+        const char* platform;
+        WideMenuCalls wide;
+        bool wideText;
+    } rows[] = {{"wide calls work", real, true},
+                {"wide calls missing", WideMenuCalls{}, false},
+                {"wide calls not implemented", {LoadStringWStub, AppendMenuWStub}, false},
+                {"only the append is a stub", {real.loadString, AppendMenuWStub}, false}};
+    HINSTANCE instance = ::GetModuleHandleA(nullptr);
+    char ansi[64] = {};
+    ASSERT_GT(::LoadStringA(instance, IDS_ABOUTBOX, ansi, sizeof(ansi)), 0);
+    for (const auto& row : rows) {
+        HMENU menu = ::CreatePopupMenu();
+        AppendAboutItem(menu, instance, row.wide);
+        ASSERT_EQ(2, ::GetMenuItemCount(menu)) << row.platform;
+        EXPECT_NE(0u, ::GetMenuState(menu, 0, MF_BYPOSITION) & MF_SEPARATOR) << row.platform;
+        EXPECT_EQ(static_cast<UINT>(IDM_ABOUTBOX), ::GetMenuItemID(menu, 1)) << row.platform;
+        wchar_t wide[64] = {};
+        char narrow[64] = {};
+        ::GetMenuStringW(menu, IDM_ABOUTBOX, wide, 64, MF_BYCOMMAND);
+        ::GetMenuStringA(menu, IDM_ABOUTBOX, narrow, 64, MF_BYCOMMAND);
+        if (row.wideText) {
+            EXPECT_EQ(std::wstring(L"Canvasholder \xC815\xBCF4(&A)..."), wide) << row.platform;
+        } else {
+            EXPECT_STREQ(ansi, narrow) << row.platform;
+        }
+        ::DestroyMenu(menu);
+    }
+}
+
 TEST(MainDialog, TheAboutCommandsChangeNothing) {
     OpenDialog dialog;
     HWND window = dialog->GetSafeHwnd();

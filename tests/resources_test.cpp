@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
+#include <fstream>
 #include <set>
 #include <string>
 #include <utility>
@@ -246,6 +248,76 @@ TEST(Resources, TheDialogTemplateGivesTheWizardItsLayout) {
                                        previous == nullptr ? GW_CHILD : GW_HWNDNEXT));
         previous = control;
     }
+}
+
+// ---- What the shipped file asks of the Windows it starts on -----------------------------------
+
+// The lines of a list file; empty when it cannot be read.
+std::set<std::string> Lines(const std::string& path) {
+    std::set<std::string> lines;
+    std::ifstream file(path);
+    for (std::string line; std::getline(file, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) lines.insert(line);
+    }
+    return lines;
+}
+
+testing_support::PeFile ShippedImports() {
+    return testing_support::ReadPeFile(testing_support::ReadTextFile(LUMI_SHIPPED_SETUP));
+}
+
+// A loader refuses a program that imports a function its DLL does not export, before a line of
+// the program runs; Wine exports everything whatever version it emulates, so only the list can
+// tell.
+TEST(ShippedSetupExe, ImportsOnlyFunctionsThatWindowsXpExports) {
+    const testing_support::PeFile pe = ShippedImports();
+    ASSERT_TRUE(pe.valid) << pe.problem;
+    const std::string lists = LUMI_XP_EXPORTS;
+    const std::set<std::string> later = Lines(lists + "/later.txt");
+    ASSERT_FALSE(later.empty());
+    std::string refused;
+    for (const auto& [dll, functions] : pe.imports) {
+        const std::string base = dll.substr(0, dll.rfind('.'));
+        const std::set<std::string> exported = Lines(lists + "/" + base + ".txt");
+        if (exported.empty()) {
+            refused += "\n  " + dll + ": no list of what Windows XP's " + dll + " exports";
+            continue;
+        }
+        for (const std::string& function : functions) {
+            if (exported.count(function) != 0) continue;
+            refused += "\n  " + dll + " " + function;
+            if (later.count(base + " " + function) != 0)
+                refused += " (needs Windows Vista or later)";
+        }
+    }
+    EXPECT_TRUE(refused.empty()) << "Windows XP does not export what Setup.exe imports:" << refused;
+}
+
+// Windows 95/98/ME implement few wide functions, and a missing export stops the loader. The C
+// runtime's own few (LoadLibraryW, GetModuleHandleW) exist there as stubs; none may be ours.
+TEST(ShippedSetupExe, ImportsNoWideFunctionFromOurOwnCode) {
+    const testing_support::PeFile pe = ShippedImports();
+    ASSERT_TRUE(pe.valid) << pe.problem;
+    const std::set<std::string> own = Lines(LUMI_SHIPPED_OWN_IMPORTS);
+    ASSERT_FALSE(own.empty()) << "no list of our own code's imports: " << LUMI_SHIPPED_OWN_IMPORTS;
+    std::string wide;
+    std::string ours;
+    for (const auto& [dll, functions] : pe.imports) {
+        for (const std::string& function : functions) {
+            const size_t n = function.size();
+            // "AppendMenuW", "LoadLibraryExW": the wide twin of an ANSI call.
+            const bool isWide = n > 1 && function[n - 1] == 'W' &&
+                                (::islower(static_cast<unsigned char>(function[n - 2])) ||
+                                 ::isdigit(static_cast<unsigned char>(function[n - 2])));
+            if (!isWide) continue;
+            wide += " " + dll + ":" + function;
+            if (own.count(function) != 0) ours += " " + dll + ":" + function;
+        }
+    }
+    RecordProperty("WideImports", wide);
+    std::printf("wide functions imported by the shipped Setup.exe:%s\n", wide.c_str());
+    EXPECT_TRUE(ours.empty()) << "our own code imports wide functions:" << ours;
 }
 
 }  // namespace
