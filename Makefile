@@ -19,10 +19,11 @@ SCENARIO ?= scenarios/typical-xp.scenario
 all: build
 
 # Debian packages the project needs; only what is missing is installed. No i386 architecture:
-# the bench runs 64-bit programs only.
+# the bench runs 64-bit programs only. locales gives the sources of the Japanese locale that
+# the code page 932 test runs compile for themselves.
 PACKAGES := wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
             g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 googletest cmake make espeak-ng \
-            util-linux
+            util-linux locales
 # Only the screenshot needs an X server and an image converter.
 SCREENSHOT_PACKAGES := xvfb xauth x11-apps imagemagick
 

@@ -10,19 +10,12 @@
 
 namespace {
 
-// The longest path the platform can name; a module path is read in a buffer grown up to it.
+// The longest path the platform can name (32,767 characters) with its terminator; a module
+// path is read in a buffer grown up to it.
 constexpr DWORD kLongestPath = 32768;
 
-// The executable's full path, read whole; empty when it cannot be read.
-std::string ModulePath() {
-    for (DWORD size = MAX_PATH; size <= kLongestPath; size *= 2) {
-        std::vector<char> buffer(size, 0);
-        const DWORD length = ::GetModuleFileNameA(nullptr, buffer.data(), size);
-        if (length == 0) return std::string();
-        if (length < size) return std::string(buffer.data(), length);
-    }
-    return std::string();
-}
+// How often a close cuts off prompts again while it waits for the run's threads.
+constexpr DWORD kCutOffRepeatMs = 10;
 
 // String 101 as ANSI text, read whole; empty when it cannot be loaded.
 std::string LoadAboutTextA(HINSTANCE instance) {
@@ -91,6 +84,17 @@ int ClassifyOsKind(DWORD majorVersion, DWORD platformId, int current) {
     }
 }
 
+std::string ModulePathWith(ModuleFileNameQuery query) {
+    // The platform fills the whole buffer, cut, when the path does not fit.
+    for (DWORD size = MAX_PATH;; size = size * 2 < kLongestPath ? size * 2 : kLongestPath) {
+        std::vector<char> buffer(size, 0);
+        const DWORD length = query(nullptr, buffer.data(), size);
+        if (length == 0) return std::string();
+        if (length < size) return std::string(buffer.data(), length);
+        if (size == kLongestPath) return std::string();
+    }
+}
+
 std::string ProgramDirFromModulePath(const std::string& modulePath) {
     if (modulePath.empty()) return std::string();
     PathSplitter splitter(modulePath);
@@ -138,6 +142,10 @@ bool MainDialog::MediumPath(const char* relative, std::string& path) const {
 
 void MainDialog::SetWatcherThread(UniqueHandle watcher) {
     watcherThread = std::move(watcher);
+}
+
+bool MainDialog::IsWatcherRunning() const {
+    return watcherThread && ::WaitForSingleObject(watcherThread.Get(), 0) == WAIT_TIMEOUT;
 }
 
 bool MainDialog::OnMessage(const Message& message, LRESULT& result) {
@@ -189,6 +197,7 @@ bool MainDialog::OnMessage(const Message& message, LRESULT& result) {
 BOOL MainDialog::OnInitDialog() {
     BitmapBackgroundDialog::OnInitDialog();
     HWND window = GetSafeHwnd();
+    runWindow = window;
 
     if (HMENU systemMenu = ::GetSystemMenu(window, FALSE)) {
         AppendAboutItem(systemMenu, ::GetModuleHandleA(nullptr), SystemWideMenuCalls());
@@ -200,7 +209,7 @@ BOOL MainDialog::OnInitDialog() {
     SetBitmap(IDB_BACKGROUND);
     SetBitmapStyle(Stretched);
 
-    ProgramDir = ProgramDirFromModulePath(ModulePath());
+    ProgramDir = ProgramDirFromModulePath(ModulePathWith(&::GetModuleFileNameA));
     DetectOsKind();
     return TRUE;
 }
@@ -225,7 +234,11 @@ void MainDialog::OnInstall() {
     // can still be sent) must never start a second worker beside the first.
     if (workerThread) return;
     HWND window = GetSafeHwnd();
-    ::ShowWindow(::GetDlgItem(window, IDC_STATUS), SW_SHOWNORMAL);
+    HWND statusBox = ::GetDlgItem(window, IDC_STATUS);
+    ::ShowWindow(statusBox, SW_SHOWNORMAL);
+    // The focus goes to the status box before "Install" is disabled, so it never rests on
+    // nothing: a screen reader reads each step's text there, and Tab has a place to start.
+    ::SendMessageA(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(statusBox), TRUE);
     ::EnableWindow(::GetDlgItem(window, IDC_INSTALL), FALSE);
     workerThread = BeginThread(InstallWorker, this);
 }
@@ -251,12 +264,18 @@ void MainDialog::StopRun() {
     closing.store(true);
     if (closingEvent) ::SetEvent(closingEvent.Get());
     if (!workerThread) return;
-    prompts->Stop();
-    WaitHandlingSentMessages(workerThread.Get(), INFINITE);
+    WaitCuttingOffPrompts(workerThread.Get());
     // The worker is done, so it no longer writes the watcher's handle.
-    if (watcherThread) {
+    if (watcherThread) WaitCuttingOffPrompts(watcherThread.Get());
+}
+
+void MainDialog::WaitCuttingOffPrompts(HANDLE thread) {
+    // A thread that passed the player's check just before the stop may start its prompt a
+    // moment after the first cut-off; the cut-off is repeated until the thread has ended.
+    prompts->Stop();
+    while (!WaitHandlingSentMessages(thread, kCutOffRepeatMs)) {
+        if (::WaitForSingleObject(thread, 0) != WAIT_TIMEOUT) return;  // not waitable
         prompts->Stop();
-        WaitHandlingSentMessages(watcherThread.Get(), INFINITE);
     }
 }
 

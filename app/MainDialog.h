@@ -16,6 +16,10 @@
 int ClassifyOsKind(DWORD majorVersion, DWORD platformId, int current);
 // Drive and directory of the executable at modulePath, ending in a backslash.
 std::string ProgramDirFromModulePath(const std::string& modulePath);
+// The executable's full path as query (GetModuleFileNameA's shape) gives it, read whole up to
+// the platform's longest path; empty when it cannot be read.
+using ModuleFileNameQuery = DWORD(WINAPI*)(HMODULE module, LPSTR buffer, DWORD size);
+std::string ModulePathWith(ModuleFileNameQuery query);
 
 // The wide calls the About item is appended with. Windows 95/98/ME lack them (or have stubs
 // that fail with ERROR_CALL_NOT_IMPLEMENTED), so they are looked up at run time and never
@@ -72,9 +76,16 @@ public:
     }
 
     // Set when the dialog is closed during a run: the worker finishes the step it is in and
-    // skips every step after it. The event lets waits end at once.
+    // skips every step after it. The event lets waits end at once; it is null when it could
+    // not be created, and waits then run their full course.
     bool IsClosing() const { return closing.load(); }
     HANDLE ClosingEvent() const { return closingEvent.Get(); }
+
+    // The dialog's window as the run's steps know it: kept when the dialog opens, before any
+    // run can start, and never changed after, so the run's threads never read the handle
+    // that the user-interface thread clears when the window goes (Esc during a run).
+    HWND RunWindow() const { return runWindow; }
+    bool IsWatcherRunning() const;
 
     // Bookkeeping of the run, used by the worker.
     void SetWatcherThread(UniqueHandle watcher);
@@ -93,6 +104,7 @@ private:
     // Tells a running worker to stop and waits for it and its watcher, handling the messages
     // they send meanwhile. Safe to call when no run was started.
     void StopRun();
+    void WaitCuttingOffPrompts(HANDLE thread);
     void ReleaseProgramDir();
 
     SystemPromptPlayer systemPrompts;
@@ -100,6 +112,7 @@ private:
     std::atomic<bool> closing{false};
     std::atomic<bool> workerSentClose{false};
     UniqueHandle closingEvent;
+    HWND runWindow = nullptr;
     UniqueHandle workerThread;
     UniqueHandle watcherThread;
 };

@@ -1,7 +1,5 @@
 #include "app/PathSplitter.h"
 
-#include <windows.h>
-
 namespace {
 
 bool IsBlank(char c) {
@@ -21,10 +19,6 @@ std::string Extract(const std::string& text, int start, int count) {
 
 }  // namespace
 
-bool PathSplitter::SystemLeadByte(unsigned char byte) {
-    return IsDBCSLeadByte(byte) != FALSE;
-}
-
 PathSplitter::PathSplitter(const std::string& path, LeadByteTest isLeadByte)
     : isLeadByte(isLeadByte) {
     Reset();
@@ -39,9 +33,7 @@ void PathSplitter::Reset() {
 }
 
 int PathSplitter::CharSize(int i) const {
-    const int length = static_cast<int>(text.size());
-    if (i + 1 < length && isLeadByte(static_cast<unsigned char>(text[i]))) return 2;
-    return 1;
+    return static_cast<int>(AnsiText::CharSize(text, static_cast<size_t>(i), isLeadByte));
 }
 
 int PathSplitter::FindFirst(char c) const {
@@ -116,6 +108,9 @@ std::string PathSplitter::JoinParts(int lastPart, const char* suffix, int firstP
     if (firstPart > lastPart) firstPart = lastPart;
 
     const int start = partStart[firstPart];
+    // The string type would take the -1 of a part not found as 0 and hand out text from the
+    // front that belongs to no part of the run.
+    if (start < 0) return suffix != nullptr ? std::string(suffix) : std::string();
     const int count = partStart[lastPart] + partLength[lastPart] - start;
     std::string result = Extract(text, start, count);
     if (suffix != nullptr) result += suffix;

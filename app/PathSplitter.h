@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "framework/AnsiText.h"
+
 // Splits a path text into drive, directory, name and extension, by byte positions in the
 // text as trimmed. Knows nothing of the file system: it looks only at backslashes and dots,
 // stepping over double-byte characters as a whole so a trail byte is never taken for either.
@@ -11,16 +13,17 @@ public:
 
     // Tells whether a byte begins a double-byte character. The default asks the system's ANSI
     // code page; a test may hand in another code page's rule.
-    using LeadByteTest = bool (*)(unsigned char byte);
-    static bool SystemLeadByte(unsigned char byte);
+    using LeadByteTest = AnsiText::LeadByteTest;
 
-    explicit PathSplitter(const std::string& path, LeadByteTest isLeadByte = SystemLeadByte);
+    explicit PathSplitter(const std::string& path,
+                          LeadByteTest isLeadByte = AnsiText::SystemLeadByte);
 
     void Reset();
     // 1 when the trimmed path is not empty, else 0; replaces the text and every position.
     int Split(const std::string& path);
     // The text of parts firstPart through lastPart, plus suffix when one is given. Indexes out
-    // of range are clamped, never rejected.
+    // of range are clamped, never rejected. A run whose first part was not found (the
+    // directory of a text without a backslash) is empty.
     std::string JoinParts(int lastPart, const char* suffix, int firstPart) const;
     std::string GetDrive() const { return JoinParts(Drive, nullptr, Drive); }
     std::string GetDirectory() const { return JoinParts(Directory, nullptr, Directory); }

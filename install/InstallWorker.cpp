@@ -25,7 +25,7 @@ constexpr DWORD kPollMs = 1000;
 void Tell(MainDialog& dialog, const char* text, const char* firstPrompt,
           const char* secondPrompt = nullptr) {
     if (dialog.IsClosing()) return;
-    static_cast<void>(::SetDlgItemTextA(dialog.GetSafeHwnd(), IDC_STATUS, text));
+    static_cast<void>(::SetDlgItemTextA(dialog.RunWindow(), IDC_STATUS, text));
     for (const char* prompt : {firstPrompt, secondPrompt}) {
         if (prompt == nullptr || dialog.IsClosing()) continue;
         dialog.Prompts().Play(prompt);
@@ -34,8 +34,28 @@ void Tell(MainDialog& dialog, const char* text, const char* firstPrompt,
 
 // Sleeps, but wakes at once when the dialog is closed. True when the time passed normally.
 bool SleepUnlessClosing(MainDialog& dialog, DWORD ms) {
+    if (dialog.ClosingEvent() == nullptr) {
+        // Without the event a close is seen at the end of the sleep.
+        ::Sleep(ms);
+        return !dialog.IsClosing();
+    }
     return ::WaitForSingleObject(dialog.ClosingEvent(), ms) == WAIT_TIMEOUT;
 }
+
+}  // namespace
+
+void WaitForPackage(HANDLE process, HANDLE closingEvent) {
+    // Without the event (it could not be created) a close cannot end the wait early; waiting
+    // on a null handle would end it at once, with the package still installing.
+    if (closingEvent == nullptr) {
+        static_cast<void>(::WaitForSingleObject(process, INFINITE));
+        return;
+    }
+    const HANDLE waits[] = {process, closingEvent};
+    static_cast<void>(::WaitForMultipleObjects(2, waits, FALSE, INFINITE));
+}
+
+namespace {
 
 // Runs the driver package from the medium and waits until it has ended, or until the dialog is
 // closed (the package then keeps running on its own). The watcher runs meanwhile.
@@ -57,8 +77,7 @@ void RunDriverPackage(MainDialog& dialog) {
                              nullptr, &startup, &created)) {
             UniqueHandle process(created.hProcess);
             UniqueHandle thread(created.hThread);
-            const HANDLE waits[] = {process.Get(), dialog.ClosingEvent()};
-            ::WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+            WaitForPackage(process.Get(), dialog.ClosingEvent());
         }
         // A package that cannot be started is not reported: the run goes on with the patchers.
     }
@@ -89,7 +108,7 @@ unsigned __stdcall InstallWorker(void* argument) {
     }
     if (dialog.IsClosing()) return 0;
 
-    HWND window = dialog.GetSafeHwnd();
+    HWND window = dialog.RunWindow();
     ::ShowWindow(::GetDlgItem(window, IDC_STATUS), SW_HIDE);
     dialog.MarkWorkerClosing();
     ::SendMessageA(window, WM_CLOSE, 0, 0);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <atomic>
 
 // 0 while the driver package runs, 1 once it has finished. Written by the worker, read by the
@@ -13,6 +15,10 @@ unsigned __stdcall InstallWorker(void* dialog);
 // Waits for the driver package's window and then sends the user to it with one prompt. The
 // argument is the MainDialog. Returns 1.
 unsigned __stdcall InstallerWatcher(void* dialog);
+
+// Waits until the driver package's process has ended, or until the closing event is set (the
+// package then keeps running on its own). With no event, waits for the process alone.
+void WaitForPackage(HANDLE process, HANDLE closingEvent);
 
 // The title of the driver package's own window.
 extern const char* const kPackageWindowTitle;

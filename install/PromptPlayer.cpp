@@ -3,6 +3,15 @@
 #include <string>
 #include <vector>
 
+void PromptPlayer::Play(const char* prompt) {
+    if (!stopped.load()) Start(prompt);
+}
+
+void PromptPlayer::Stop() {
+    stopped.store(true);
+    CutOff();
+}
+
 SystemPromptPlayer::SystemPromptPlayer() {
     std::vector<char> folder(MAX_PATH);
     UINT length = ::GetSystemDirectoryA(folder.data(), static_cast<UINT>(folder.size()));
@@ -19,11 +28,11 @@ SystemPromptPlayer::SystemPromptPlayer() {
     }
 }
 
-void SystemPromptPlayer::Play(const char* prompt) {
+void SystemPromptPlayer::Start(const char* prompt) {
     // The result tells only whether a sound played; a missing prompt is not a failed step.
     if (sndPlaySound != nullptr) static_cast<void>(sndPlaySound(prompt, 0));
 }
 
-void SystemPromptPlayer::Stop() {
+void SystemPromptPlayer::CutOff() {
     if (sndPlaySound != nullptr) static_cast<void>(sndPlaySound(nullptr, 0));
 }

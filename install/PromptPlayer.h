@@ -1,15 +1,38 @@
 #pragma once
 
+#include <windows.h>
+
+#include <atomic>
+
 #include "framework/Handles.h"
 
 // Plays the wizard's recorded prompts. Every prompt of the program goes through one player.
+// Once stopped (the user closed the wizard), it stays silent: a thread that decided to speak
+// just before the close makes no sound after it.
 class PromptPlayer {
 public:
+    PromptPlayer() = default;
     virtual ~PromptPlayer() = default;
-    // Plays a WAV file to its end; a file that cannot be found plays the system's default sound.
-    virtual void Play(const char* prompt) = 0;
-    // Cuts off a prompt that is playing on any thread.
-    virtual void Stop() = 0;
+    PromptPlayer(const PromptPlayer&) = delete;
+    PromptPlayer& operator=(const PromptPlayer&) = delete;
+
+    // Plays a WAV file to its end; a file that cannot be found plays the system's default
+    // sound. Nothing plays once the player was stopped.
+    void Play(const char* prompt);
+    // Stops for good: the prompt playing now on any thread is cut off, and no later Play makes
+    // a sound. A Play that had passed its check just before may start its sound a moment
+    // after the cut-off; whoever waits for the playing threads calls Stop again meanwhile.
+    void Stop();
+    bool IsStopped() const { return stopped.load(); }
+
+protected:
+    // Plays synchronously, to the end unless CutOff comes first.
+    virtual void Start(const char* prompt) = 0;
+    // Cuts off the prompt that is playing, if any.
+    virtual void CutOff() = 0;
+
+private:
+    std::atomic<bool> stopped{false};
 };
 
 // The platform's sndPlaySoundA with flags 0. winmm.dll is loaded from the system folder at run
@@ -18,8 +41,10 @@ public:
 class SystemPromptPlayer : public PromptPlayer {
 public:
     SystemPromptPlayer();
-    void Play(const char* prompt) override;
-    void Stop() override;
+
+protected:
+    void Start(const char* prompt) override;
+    void CutOff() override;
 
 private:
     using SndPlaySound = BOOL(WINAPI*)(LPCSTR sound, UINT flags);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/MainDialog.h"
+#include "framework/AnsiText.h"
 #include "framework/Handles.h"
 #include "install/Prompts.h"
 #include "patchers/PatchToolkit.h"
@@ -49,12 +50,13 @@ std::string LongName(const WIN32_FIND_DATAA& entry) {
 }
 
 // A listed entry is Supernova's folder when it is a folder, is not "." or ".." or another
-// dot-name, and its long name holds the marker in exactly that letter case.
+// dot-name, and its long name holds the marker in exactly that letter case, as characters (a
+// double-byte character's trail byte may equal the marker's first letter).
 bool IsSupernovaFolder(const WIN32_FIND_DATAA& entry) {
     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
     const std::string name = LongName(entry);
     if (name.empty() || name[0] == '.') return false;
-    return name.find(kSupernovaMarker) != std::string::npos;
+    return AnsiText::Contains(name, kSupernovaMarker);
 }
 
 }  // namespace
@@ -130,14 +132,18 @@ int DolphinPatcher::PatchSupernova() {
 void DolphinPatcher::PatchReaderFolder(const std::string& readerFolder) {
     std::string settings;
     if (owner->MediumPath(kMediumSettings, settings)) {
-        TransplantSectionIfAbsent(kDeviceSection, settings, readerFolder + kBrailleIni);
+        // A reader folder that is not there refuses the write; its steps are all silent.
+        static_cast<void>(
+            TransplantSectionIfAbsent(kDeviceSection, settings, readerFolder + kBrailleIni));
     }
     // With the medium unknown the source stays empty and each copy fails like a missing file.
     std::string backup;
     static_cast<void>(owner->MediumPath(kMediumBackup, backup));
     for (const char* subfolder : kBackupFolders) {
         const std::string folder = readerFolder + subfolder;
-        static_cast<void>(CopyClearingReadOnly(backup, folder + kNewBackup));
+        // The old settings go only once the new ones are in place: a medium without the
+        // file, or a folder that refuses it, must not leave the reader with neither.
+        if (CopyClearingReadOnly(backup, folder + kNewBackup) == 0) continue;
         static_cast<void>(::DeleteFileA((folder + kOldBackup).c_str()));
     }
 }

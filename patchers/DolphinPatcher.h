@@ -26,8 +26,8 @@ public:
     // into "...\Dolphin\Snova". 0 when the Dolphin folder cannot be listed at all (nothing is
     // touched then), else 1.
     int PatchSupernova();
-    // The section, the .bk1 files and the removal of the .bk0 files for one reader folder; every
-    // failure is silent.
+    // The section, the .bk1 files and the removal of each .bk0 file once its .bk1 copy is in
+    // place, for one reader folder; every failure is silent.
     void PatchReaderFolder(const std::string& readerFolder);
 
     MainDialog* owner = nullptr;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/MainDialog.h"
+#include "framework/AnsiText.h"
 #include "framework/Handles.h"
 #include "install/Prompts.h"
 #include "patchers/PatchToolkit.h"
@@ -80,7 +81,8 @@ bool ReadTargetFolder(const std::string& version, std::string& folder) {
     folder.assign(data.data(), static_cast<const char*>(end) - data.data());
     // An empty folder would put the driver and the INI files in the root of the current drive.
     if (folder.empty()) return false;
-    if (folder.back() != '\\') folder.push_back('\\');
+    // By character: a double-byte character can end in the backslash's byte.
+    if (!AnsiText::EndsInBackslash(folder)) folder.push_back('\\');
     return true;
 }
 
@@ -92,7 +94,7 @@ int JawsPatcher::Install(MainDialog* dialog) {
     if (CollectVersions(versions) == 0) return 0;
 
     int versionsRead = 0;
-    bool driverCopyFailed = false;
+    bool versionFailed = false;
     for (const std::string& version : versions) {
         // The user closed the wizard: the version in hand was finished, the rest are left.
         if (owner->IsClosing()) return versionsRead > 0 ? 1 : 0;
@@ -101,18 +103,21 @@ int JawsPatcher::Install(MainDialog* dialog) {
         if (!ReadTargetFolder(version, target)) continue;
         ++versionsRead;
         if (CopyDisplayDriver(target) == 0) {
-            driverCopyFailed = true;
+            versionFailed = true;
             continue;
         }
-        RegisterInBrailleIni(target);
-        RegisterInJfwIni(target);
+        // Both registrations are tried whatever the other gave.
+        const bool brailleIni = RegisterInBrailleIni(target);
+        const bool jfwIni = RegisterInJfwIni(target);
+        if (!brailleIni || !jfwIni) versionFailed = true;
         InstallKeyMaps(target, version);
     }
     if (versionsRead == 0) return 0;
     if (owner->IsClosing()) return 1;
 
-    // One version without its driver cannot use the display, so the whole patch counts as failed.
-    if (driverCopyFailed) {
+    // One version without its driver or its INI entries cannot use the display, so the whole
+    // patch counts as failed.
+    if (versionFailed) {
         ReportStatus(owner, kFailedText, Prompt::kJawsFailed);
     } else {
         ReportStatus(owner, kSuccessText, Prompt::kJawsSuccess);
@@ -164,7 +169,7 @@ int JawsPatcher::CopyDisplayDriver(const std::string& targetFolder) {
     return CopyClearingReadOnly(source, destination);
 }
 
-void JawsPatcher::RegisterInBrailleIni(const std::string& targetFolder) {
+bool JawsPatcher::RegisterInBrailleIni(const std::string& targetFolder) {
     const std::string file = targetFolder + "braille.ini";
     // Only the items before the first gap are looked at; the gap is where the display goes.
     int index = 1;
@@ -179,38 +184,47 @@ void JawsPatcher::RegisterInBrailleIni(const std::string& targetFolder) {
         }
     }
     ::OutputDebugStringA((file + "\r\n").c_str());
+    bool written = true;
     if (!present) {
         // Quoted, so the reader hands back the bare word and a later run finds it.
-        static_cast<void>(Ini::WriteValue(file, kListSection, IndexedKey("Item", index).c_str(),
-                                          kQuotedProductWord));
+        written = Ini::WriteValue(file, kListSection, IndexedKey("Item", index).c_str(),
+                                  kQuotedProductWord);
     }
+    // Tried even when the item was refused.
     std::string source;
-    if (owner != nullptr && owner->MediumPath(kSettingsSource, source)) {
-        TransplantSectionIfAbsent(kDisplaySection, source, file);
+    if (owner != nullptr && owner->MediumPath(kSettingsSource, source) &&
+        !TransplantSectionIfAbsent(kDisplaySection, source, file)) {
+        written = false;
     }
+    return written;
 }
 
-void JawsPatcher::RegisterInJfwIni(const std::string& targetFolder) {
+bool JawsPatcher::RegisterInJfwIni(const std::string& targetFolder) {
     const std::string file = targetFolder + "jfw.ini";
     // Only the long name decides: an index with just a name, driver or port key is reused.
     for (int index = 1;; ++index) {
         const std::string value = Ini::ReadValue(file, kDisplaysSection,
                                                  IndexedKey("Braille", index, "LongName").c_str());
         if (!Ini::IsMissing(value)) {
-            if (Ini::BeginsWithWord(value, kProductWord)) return;
+            if (Ini::BeginsWithWord(value, kProductWord)) return true;
             continue;
         }
+        const struct {
+            const char* suffix;
+            const char* value;
+        } keys[] = {{"Name", kDriverName},
+                    {"LongName", kProductWord},
+                    {"Driver", kDriverName},
+                    {"Port", kPort}};
         // A write that fails does not keep the others from being tried.
-        static_cast<void>(Ini::WriteValue(
-            file, kDisplaysSection, IndexedKey("Braille", index, "Name").c_str(), kDriverName));
-        static_cast<void>(Ini::WriteValue(file, kDisplaysSection,
-                                          IndexedKey("Braille", index, "LongName").c_str(),
-                                          kProductWord));
-        static_cast<void>(Ini::WriteValue(
-            file, kDisplaysSection, IndexedKey("Braille", index, "Driver").c_str(), kDriverName));
-        static_cast<void>(Ini::WriteValue(file, kDisplaysSection,
-                                          IndexedKey("Braille", index, "Port").c_str(), kPort));
-        return;
+        bool written = true;
+        for (const auto& key : keys) {
+            if (!Ini::WriteValue(file, kDisplaysSection,
+                                 IndexedKey("Braille", index, key.suffix).c_str(), key.value)) {
+                written = false;
+            }
+        }
+        return written;
     }
 }
 
@@ -218,8 +232,10 @@ void JawsPatcher::InstallKeyMaps(const std::string& targetFolder, const std::str
     // The profile path is taken as plain text: nothing in it is expanded.
     const std::string profile =
         Ini::ReadValue(targetFolder + "FileFinder.ini", kProfilePathsSection, kProfilePathKey);
-    const std::string settings =
-        Ini::IsMissing(profile) ? targetFolder + "Settings\\" : profile + "\\Settings\\";
+    // An empty path counts as none: "" + "\Settings\" would be the root of the drive.
+    const std::string settings = Ini::IsMissing(profile) || profile.empty()
+                                     ? targetFolder + "Settings\\"
+                                     : profile + "\\Settings\\";
 
     WIN32_FIND_DATAA entry;
     UniqueFindHandle search(::FindFirstFileA((settings + "*.*").c_str(), &entry));

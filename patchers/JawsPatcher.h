@@ -19,8 +19,11 @@ public:
     // The steps of Install, public so each can be tested on its own.
     int CollectVersions(std::vector<std::string>& versions);
     int CopyDisplayDriver(const std::string& targetFolder);
-    void RegisterInBrailleIni(const std::string& targetFolder);
-    void RegisterInJfwIni(const std::string& targetFolder);
+    // The display's list item and section in braille.ini, and its four keys in jfw.ini. False
+    // when a write they needed was refused (the file held by a running JAWS, say): without
+    // them JAWS cannot use the display. An entry already there needs no write.
+    bool RegisterInBrailleIni(const std::string& targetFolder);
+    bool RegisterInJfwIni(const std::string& targetFolder);
     void InstallKeyMaps(const std::string& targetFolder, const std::string& version);
 
     MainDialog* owner = nullptr;

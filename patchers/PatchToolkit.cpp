@@ -31,7 +31,7 @@ constexpr DWORD kLargestSection = 64u * 1024u * 1024u;
 
 void ReportStatus(MainDialog* owner, const char* text, const char* prompt) {
     if (owner->IsClosing()) return;
-    static_cast<void>(::SetDlgItemTextA(owner->GetSafeHwnd(), IDC_STATUS, text));
+    static_cast<void>(::SetDlgItemTextA(owner->RunWindow(), IDC_STATUS, text));
     if (owner->IsClosing()) return;
     owner->Prompts().Play(prompt);
 }
@@ -49,14 +49,13 @@ int IsExistingDirectory(const std::string& path) {
     return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? 1 : 0;
 }
 
-void TransplantSectionIfAbsent(const char* section, const std::string& sourceIni,
+bool TransplantSectionIfAbsent(const char* section, const std::string& sourceIni,
                                const std::string& targetIni) {
     std::vector<char> probe(kProbeSize, 0);
     if (::GetPrivateProfileSectionA(section, probe.data(), kProbeSize, targetIni.c_str()) != 0) {
-        return;
+        return true;
     }
-    // Failed writes are passed over: the toolkit reports nothing and the next step still runs.
-    static_cast<void>(Ini::WriteSection(targetIni, section, Ini::ReadSection(sourceIni, section)));
+    return Ini::WriteSection(targetIni, section, Ini::ReadSection(sourceIni, section));
 }
 
 namespace Ini {

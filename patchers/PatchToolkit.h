@@ -19,8 +19,10 @@ int CopyClearingReadOnly(const std::string& source, const std::string& target);
 int IsExistingDirectory(const std::string& path);
 
 // Writes the source INI's section into the target INI when the target has no such section or
-// an empty one. A present section is never touched. The section is carried whole.
-void TransplantSectionIfAbsent(const char* section, const std::string& sourceIni,
+// an empty one. A present section is never touched. The section is carried whole. True when
+// the section is in place afterwards (present already, or written); false when the platform
+// refused the write.
+bool TransplantSectionIfAbsent(const char* section, const std::string& sourceIni,
                                const std::string& targetIni);
 
 // INI conventions, all through the platform's private-profile functions.

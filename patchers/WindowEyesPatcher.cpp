@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/MainDialog.h"
+#include "framework/AnsiText.h"
 #include "framework/Handles.h"
 #include "install/Prompts.h"
 #include "patchers/PatchToolkit.h"
@@ -96,10 +97,8 @@ std::string EnvironmentValue(const char* name) {
 std::string FolderForTest(const std::string& path) {
     size_t keep = 0;
     for (size_t i = 0; i < path.size();) {
-        const bool doubleByte =
-            i + 1 < path.size() && ::IsDBCSLeadByte(static_cast<BYTE>(path[i])) != FALSE;
-        const size_t next = i + (doubleByte ? 2 : 1);
-        if (doubleByte || path[i] != '\\') keep = next;
+        const size_t next = i + AnsiText::CharSize(path, i);
+        if (next - i == 2 || path[i] != '\\') keep = next;
         i = next;
     }
     if (keep == 2 && path[1] == ':' && path.size() > 2) keep = 3;

@@ -80,10 +80,11 @@ TEST(DolphinInstall, OutcomeByWhatTheMachineAndMediumHold) {
         std::vector<std::string> reports;
         size_t driverFilesCopied;  // in copy order; the first failure ends the copy
         bool readersPatched;
+        bool backupsReplaced;  // QTL1.bk1 placed and QTL1.bk0 gone, else the .bk0 kept
     };
     const Row rows[] = {
-        {"no Sam folder", kNoSam, nullptr, false, 0, {}, 0, false},
-        {"Sam is a plain file", kSamIsFile, nullptr, false, 0, {}, 0, false},
+        {"no Sam folder", kNoSam, nullptr, false, 0, {}, 0, false, false},
+        {"Sam is a plain file", kSamIsFile, nullptr, false, 0, {}, 0, false, false},
         {"LumiTac.sdi missing on the medium",
          kSam,
          "LumiTac.sdi",
@@ -91,6 +92,7 @@ TEST(DolphinInstall, OutcomeByWhatTheMachineAndMediumHold) {
          1,
          {Report(kFailedText, Prompt::kSupernovaNotCopied)},
          1,
+         false,
          false},
         {"display driver folder cannot be made",
          kSam,
@@ -99,6 +101,7 @@ TEST(DolphinInstall, OutcomeByWhatTheMachineAndMediumHold) {
          1,
          {Report(kFailedText, Prompt::kSupernovaNotCopied)},
          0,
+         false,
          false},
         {"complete",
          kSam,
@@ -107,7 +110,18 @@ TEST(DolphinInstall, OutcomeByWhatTheMachineAndMediumHold) {
          1,
          {Report(kSupernovaText, Prompt::kSupernovaSuccess)},
          4,
+         true,
          true},
+        // The old settings stay where the new ones could not be placed.
+        {"QTL1.bk1 missing on the medium",
+         kSam,
+         "QTL1.bk1",
+         false,
+         1,
+         {Report(kSupernovaText, Prompt::kSupernovaSuccess)},
+         4,
+         true,
+         false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -139,8 +153,10 @@ TEST(DolphinInstall, OutcomeByWhatTheMachineAndMediumHold) {
         for (const char* reader : {"Hal", "Supernova Snova 13"}) {
             SCOPED_TRACE(reader);
             EXPECT_EQ(row.readersPatched, bench.Patched(reader));
-            EXPECT_EQ(row.readersPatched, FileExists(bench.In(reader, "Settings\\QTL1.bk1")));
-            EXPECT_EQ(!row.readersPatched, FileExists(bench.In(reader, "Settings\\QTL1.bk0")));
+            for (const std::string sub : {"defaults\\", "Settings\\"}) {
+                EXPECT_EQ(row.backupsReplaced, FileExists(bench.In(reader, sub + "QTL1.bk1")));
+                EXPECT_EQ(!row.backupsReplaced, FileExists(bench.In(reader, sub + "QTL1.bk0")));
+            }
         }
     }
 }
@@ -202,6 +218,7 @@ TEST(DolphinInstall, PatchesTheFirstListedFolderWhoseNameHoldsSnova) {
         std::vector<std::string> files;
         // The folder patched: "" for none, "*" for the first of the folders in listing order.
         std::string patched;
+        UINT codePage = 0;  // the ANSI code page the row needs; 0: any
     };
     const std::string longName = std::string(200, 'x') + " Snova " + std::string(4, 'y');
     const Row rows[] = {
@@ -213,8 +230,11 @@ TEST(DolphinInstall, PatchesTheFirstListedFolderWhoseNameHoldsSnova) {
         {"marker inside the name", {"Dolphin Snova 13", "snova"}, {}, "Dolphin Snova 13"},
         {"two matching folders", {"Snova 12", "Snova 13"}, {}, "*"},
         {"name longer than the old buffers", {longName}, {}, longName},
+        // Bytes 83 53 are one character, so "Snova" is not in the name.
+        {"S as a trail byte, under code page 932", {"\x83Snova", "snova"}, {}, "snova", 932},
     };
     for (const Row& row : rows) {
+        if (row.codePage != 0 && row.codePage != ::GetACP()) continue;  // the *_cp932 run has it
         SCOPED_TRACE(row.label);
         Bench bench;
         bench.machine.AddSam();

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "app/MainDialog.h"
 #include "framework/Thread.h"
 #include "install/InstallWorker.h"
@@ -26,17 +30,81 @@ void PressInstallAndWaitForTheEnd(OpenDialog& dialog, DWORD timeoutMs = 30000) {
         << "the run did not close the dialog";
 }
 
-// With no screen reader and no package on the medium, every Windows family hears the same
-// run; the package is only tried on the NT families, and its missing file is not reported.
+// Sets environment variables of this process (which the wizard's package inherits) for as
+// long as it lives.
+class ScopedEnvironment {
+public:
+    explicit ScopedEnvironment(std::vector<std::pair<const char*, std::string>> values)
+        : values(std::move(values)) {
+        for (const auto& value : this->values) {
+            ::SetEnvironmentVariableA(value.first, value.second.c_str());
+        }
+    }
+    ~ScopedEnvironment() {
+        for (const auto& value : values) ::SetEnvironmentVariableA(value.first, nullptr);
+    }
+
+private:
+    std::vector<std::pair<const char*, std::string>> values;
+};
+
+// A medium holding the stand-in driver package, which logs each start and stays briefly
+// without a window (so the watcher never prompts).
+struct PackageMedium {
+    PackageMedium() {
+        testing_support::MakeFolders(medium / "Driver\\xp");
+        ::CopyFileA((testing_support::MediumFolder() + "\\Driver\\xp\\Lumitactile.exe").c_str(),
+                    (medium / "Driver\\xp\\Lumitactile.exe").c_str(), FALSE);
+    }
+    int Starts() const {
+        const std::string lines = testing_support::ReadTextFile(log / "standin.log");
+        int starts = 0;
+        for (size_t at = lines.find("package "); at != std::string::npos;
+             at = lines.find("package ", at + 1)) {
+            ++starts;
+        }
+        return starts;
+    }
+    TempDir medium;
+    TempDir log;
+    ScopedEnvironment environment{{{"LUMI_STANDIN_LOG", log / "standin.log"},
+                                   {"LUMI_STANDIN_PACKAGE_MS", "300"},
+                                   {"LUMI_STANDIN_PACKAGE_NOWINDOW", "1"}}};
+};
+
+// With no screen reader, every Windows family hears the same run; only the NT families run
+// the package, and a package that is missing or ends without its window is not reported. The
+// watcher has ended, silently, before the run closes the dialog.
 TEST(InstallWorker, RunsGreetingThenVerdictForEveryOsKind) {
-    for (int osKind = 0; osKind <= 4; ++osKind) {
-        TempDir medium;
-        OpenDialog dialog(medium.Path() + "\\");
-        dialog->OsKind = osKind;
+    const struct {
+        int osKind;
+        bool packageOnMedium;
+        bool packageRuns;
+    } rows[] = {{0, true, false}, {1, true, false},  {2, true, true},  {3, true, false},
+                {4, true, true},  {2, false, false}, {4, false, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE("OsKind " + std::to_string(row.osKind) +
+                     (row.packageOnMedium ? "" : ", package missing"));
+        PackageMedium medium;
+        if (!row.packageOnMedium) {
+            ASSERT_TRUE(::DeleteFileA((medium.medium / "Driver\\xp\\Lumitactile.exe").c_str()));
+        }
+        OpenDialog dialog(medium.medium.Path() + "\\");
+        dialog->OsKind = row.osKind;
+        bool watcherEnded = true;
+        dialog.prompts.onPlay = [&](const std::string& prompt) {
+            if (prompt != Prompt::kNoScreenReader) return;
+            // It polls once a second; a package that ended (or never started) ends it.
+            const DWORD start = ::GetTickCount();
+            while (dialog->IsWatcherRunning() && ::GetTickCount() - start < 3000) ::Sleep(20);
+            watcherEnded = !dialog->IsWatcherRunning();
+        };
         PressInstallAndWaitForTheEnd(dialog);
 
+        EXPECT_EQ(row.packageRuns ? 1 : 0, medium.Starts());
+        EXPECT_TRUE(watcherEnded);
         const auto entries = dialog.prompts.Entries();
-        ASSERT_EQ(3u, entries.size()) << "OsKind " << osKind;
+        ASSERT_EQ(3u, entries.size());
         EXPECT_EQ(Prompt::kStart, entries[0].prompt);
         EXPECT_EQ(kWelcome, entries[0].statusText) << "the text comes before its prompt";
         EXPECT_EQ(Prompt::kWelcome, entries[1].prompt);
@@ -47,19 +115,78 @@ TEST(InstallWorker, RunsGreetingThenVerdictForEveryOsKind) {
     }
 }
 
-TEST(InstallWorker, AFoundScreenReaderLeadsToTheRestartVerdict) {
-    // SAM's folder is what makes Dolphin count as found, whatever its patch gives.
-    testing_support::ScopedFolder dolphin("C:\\Program Files\\Dolphin");
-    testing_support::MakeFolders("C:\\Program Files\\Dolphin\\Sam");
-    TempDir medium;
-    OpenDialog dialog(medium.Path() + "\\");
-    dialog->OsKind = 1;
-    PressInstallAndWaitForTheEnd(dialog);
+// Any one screen reader found, whatever its patch gave, leads to the restart verdict.
+TEST(InstallWorker, AnyFoundScreenReaderLeadsToTheRestartVerdict) {
+    enum Reader { kNone, kWindowEyes, kDolphin, kJaws };
+    const struct {
+        const char* label;
+        Reader reader;
+        const char* verdict;
+        const char* prompt;
+    } rows[] = {{"none", kNone, kNoScreenReader, Prompt::kNoScreenReader},
+                {"Window-Eyes, its folder gone", kWindowEyes, kRestart, Prompt::kRestart},
+                {"Dolphin's SAM", kDolphin, kRestart, Prompt::kRestart},
+                {"JAWS, its driver not copied", kJaws, kRestart, Prompt::kRestart}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        testing_support::ScopedMachineKey windowEyes("Software\\GW Micro, Inc.");
+        testing_support::ScopedMachineKey jaws("Software\\Freedom Scientific");
+        testing_support::ScopedFolder dolphin("C:\\Program Files\\Dolphin");
+        TempDir medium;
+        switch (row.reader) {
+            case kNone:
+                break;
+            case kWindowEyes:
+                windowEyes.SetString("Window-Eyes\\Professional", "Version", "7.0");
+                windowEyes.SetString("Window-Eyes\\Professional", "Path", medium / "gone");
+                break;
+            case kDolphin:
+                testing_support::MakeFolders("C:\\Program Files\\Dolphin\\Sam");
+                break;
+            case kJaws:
+                jaws.SetString("JAWS\\11.0", "Target", medium / "jaws11");
+                break;
+        }
+        OpenDialog dialog(medium.Path() + "\\");
+        dialog->OsKind = 1;
+        PressInstallAndWaitForTheEnd(dialog);
 
-    const auto entries = dialog.prompts.Entries();
-    ASSERT_FALSE(entries.empty());
-    EXPECT_EQ(Prompt::kRestart, entries.back().prompt);
-    EXPECT_EQ(kRestart, entries.back().statusText);
+        const auto entries = dialog.prompts.Entries();
+        ASSERT_FALSE(entries.empty());
+        EXPECT_EQ(row.prompt, entries.back().prompt);
+        EXPECT_EQ(row.verdict, entries.back().statusText);
+    }
+}
+
+// The package's process, waited for whole unless a close sets the event. Without the event
+// (it could not be created) the wait still lasts as long as the package.
+TEST(WaitForPackage, EndsWithThePackageOrAtOnceWhenClosing) {
+    const struct {
+        const char* label;
+        bool event;
+        bool closing;
+        bool waitsForThePackage;
+    } rows[] = {{"no closing event", false, false, true},
+                {"event not set", true, false, true},
+                {"event set by a close", true, true, false}};
+    PackageMedium medium;
+    const std::string package = medium.medium / "Driver\\xp\\Lumitactile.exe";
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        UniqueHandle event(row.event ? ::CreateEventA(nullptr, TRUE, row.closing, nullptr)
+                                     : nullptr);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION created = {};
+        std::string commandLine = "\"" + package + "\"";
+        ASSERT_TRUE(::CreateProcessA(package.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
+                                     nullptr, nullptr, &startup, &created));
+        UniqueHandle process(created.hProcess);
+        UniqueHandle thread(created.hThread);
+        WaitForPackage(process.Get(), event.Get());
+        EXPECT_EQ(row.waitsForThePackage, ::WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0);
+        ::WaitForSingleObject(process.Get(), 10000);
+    }
 }
 
 // A window titled like the package's, made by the test itself.
@@ -129,6 +256,9 @@ TEST(InstallWorker, ACloseDuringTheRunStopsItAfterTheStepInProgress) {
     EXPECT_TRUE(dialog->IsClosing());
     EXPECT_TRUE(dialog->ProgramDir.empty());
     EXPECT_EQ(kWelcome, dialog.StatusText()) << "no later text was shown";
+    // A thread that read the closing flag just before the close still makes no sound.
+    dialog->Prompts().Play(Prompt::kRestart);
+    EXPECT_EQ(std::vector<std::string>{Prompt::kStart}, dialog.prompts.Prompts());
 }
 
 }  // namespace

@@ -110,7 +110,28 @@ TEST(JawsCollectVersions, ListsReadableNamesInRegistryOrder) {
     }
 }
 
-enum class Kind { kGood, kNoTarget, kEmptyTarget, kFullBuffer, kTooLong, kNumber, kNoFolder };
+enum class Kind {
+    kGood,
+    kNoTarget,
+    kEmptyTarget,
+    kFullBuffer,
+    kTooLong,
+    kNumber,
+    kNoFolder,
+    kJfwHeld,      // jfw.ini held open by a running JAWS: no write can reach it
+    kBrailleHeld,  // the same for braille.ini
+    kPresentHeld,  // both files already hold the display, and are held for reading only
+};
+
+// An INI file opened the way a running screen reader keeps it: others may read it when
+// sharing allows, and nobody may write it.
+UniqueHandle Hold(const std::string& file, DWORD sharing) {
+    UniqueHandle held(::CreateFileA(file.c_str(), GENERIC_READ | GENERIC_WRITE, sharing, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    EXPECT_NE(INVALID_HANDLE_VALUE, held.Get()) << file;
+    if (held.Get() == INVALID_HANDLE_VALUE) static_cast<void>(held.Release());
+    return held;
+}
 
 TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
     struct Row {
@@ -141,11 +162,28 @@ TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
          1,
          kFailedText,
          Prompt::kJawsFailed},
+        // Without its INI entries a version cannot use the display either.
+        {"jfw.ini of one version held by JAWS",
+         {{"1.0", Kind::kGood}, {"2.0", Kind::kJfwHeld}},
+         1,
+         kFailedText,
+         Prompt::kJawsFailed},
+        {"braille.ini held by JAWS",
+         {{"1.0", Kind::kBrailleHeld}},
+         1,
+         kFailedText,
+         Prompt::kJawsFailed},
+        {"entries already there need no write",
+         {{"1.0", Kind::kPresentHeld}},
+         1,
+         kSuccessText,
+         Prompt::kJawsSuccess},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         JawsMachine machine;
         std::vector<std::string> good;
+        std::vector<UniqueHandle> held;
         for (const auto& version : row.versions) {
             const std::string key = machine.VersionKey(version.first);
             switch (version.second) {
@@ -171,9 +209,26 @@ TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
                     machine.jawsKey.SetString(version.first, "Target",
                                               machine.programs / "missing");
                     break;
+                case Kind::kJfwHeld:
+                    held.push_back(Hold(machine.AddVersion(version.first) + "\\jfw.ini", 0));
+                    break;
+                case Kind::kBrailleHeld:
+                    held.push_back(Hold(machine.AddVersion(version.first) + "\\braille.ini", 0));
+                    break;
+                case Kind::kPresentHeld: {
+                    const std::string folder = machine.AddVersion(version.first);
+                    WriteTextFile(folder + "\\braille.ini",
+                                  "[list]\r\nItem1=Lumitactile\r\n[Lumitactile]\r\nCells=40\r\n");
+                    WriteTextFile(folder + "\\jfw.ini",
+                                  "[BrailleDisplays]\r\nBraille1LongName=Lumitactile\r\n");
+                    held.push_back(Hold(folder + "\\braille.ini", FILE_SHARE_READ));
+                    held.push_back(Hold(folder + "\\jfw.ini", FILE_SHARE_READ));
+                    break;
+                }
             }
         }
         EXPECT_EQ(row.expectedResult, machine.patcher.Install(machine.dialog.get()));
+        held.clear();
         for (const std::string& folder : good) EXPECT_TRUE(IsPatched(folder)) << folder;
         const std::vector<RecordingPromptPlayer::Entry> played = machine.dialog.prompts.Entries();
         if (row.expectedText == nullptr) {
@@ -195,7 +250,9 @@ TEST(JawsInstall, CopiesTheDriverWhereTheVersionLooksForIt) {
         bool trailingBackslash;
         bool readOnlyOldDriver;
         bool sourceMissing;
-        const char* destination;  // relative to the program folder; nullptr: no copy
+        const char* destination;           // relative to the program folder; nullptr: no copy
+        const char* folderName = nullptr;  // the program folder's own name; nullptr: the usual
+        UINT codePage = 0;                 // the ANSI code page the row needs; 0: any
     } rows[] = {
         {"program folder", false, false, false, false, "LumiTac.jlb"},
         {"Target ending in a backslash", false, true, false, false, "LumiTac.jlb"},
@@ -203,11 +260,23 @@ TEST(JawsInstall, CopiesTheDriverWhereTheVersionLooksForIt) {
          "Drivers\\Braille\\LumiTac\\LumiTac.jlb"},
         {"read-only old driver replaced", false, false, true, false, "LumiTac.jlb"},
         {"driver missing on the medium", false, false, false, true, nullptr},
+        // "j" and a character whose trail byte is the backslash's byte: it does not end in one.
+        {"Target ending in a double-byte character", false, false, false, false, "LumiTac.jlb",
+         "j\x83\x5C", 932},
     };
     for (const Row& row : rows) {
+        if (row.codePage != 0 && row.codePage != ::GetACP()) continue;  // the *_cp932 run has it
         SCOPED_TRACE(row.name);
         JawsMachine machine;
-        const std::string folder = machine.AddVersion("11.0", row.trailingBackslash);
+        std::string folder;
+        if (row.folderName == nullptr) {
+            folder = machine.AddVersion("11.0", row.trailingBackslash);
+        } else {
+            // Made in one piece: a byte walk would cut the name at its trail byte.
+            folder = machine.programs / row.folderName;
+            ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr)) << folder;
+            machine.jawsKey.SetString("11.0", "Target", folder);
+        }
         if (row.brailleFolder) MakeFolders(folder + "\\Drivers\\Braille");
         if (row.readOnlyOldDriver) {
             WriteTextFile(folder + "\\LumiTac.jlb", "old driver");
@@ -223,6 +292,8 @@ TEST(JawsInstall, CopiesTheDriverWhereTheVersionLooksForIt) {
             if (row.brailleFolder) {
                 EXPECT_FALSE(FileExists(folder + "\\LumiTac.jlb"));
             }
+            // Nothing lands beside the folder under a name glued to its own.
+            EXPECT_FALSE(FileExists(folder + "LumiTac.jlb"));
             EXPECT_EQ(std::vector<std::string>{Prompt::kJawsSuccess},
                       machine.dialog.prompts.Prompts());
         } else {
@@ -262,7 +333,7 @@ TEST(JawsRegisterInBrailleIni, EntersTheDisplayAtTheFirstGap) {
         if (row.before != nullptr) WriteTextFile(file, row.before);
         const int itemsBefore = LineCount(file, "list");
 
-        machine.patcher.RegisterInBrailleIni(folder + "\\");
+        EXPECT_TRUE(machine.patcher.RegisterInBrailleIni(folder + "\\"));
 
         EXPECT_EQ(itemsBefore + (row.itemWritten != 0 ? 1 : 0), LineCount(file, "list"));
         if (row.itemWritten != 0) {
@@ -292,8 +363,8 @@ TEST(JawsRegisterInBrailleIni, SendsThePathToTheDebuggerOnEveryCall) {
     std::vector<std::string> lines;
     debugLines = &lines;
     void* handler = ::AddVectoredExceptionHandler(1, RecordDebugLine);
-    machine.patcher.RegisterInBrailleIni(folder + "\\");  // enters the display
-    machine.patcher.RegisterInBrailleIni(folder + "\\");  // finds it present
+    EXPECT_TRUE(machine.patcher.RegisterInBrailleIni(folder + "\\"));  // enters the display
+    EXPECT_TRUE(machine.patcher.RegisterInBrailleIni(folder + "\\"));  // finds it present
     ::RemoveVectoredExceptionHandler(handler);
     debugLines = nullptr;
     const std::string line = folder + "\\braille.ini\r\n";
@@ -310,7 +381,7 @@ TEST(JawsRegisterInJfwIni, AddsFourKeysAtTheFirstFreeLongName) {
     const std::string file = folder + "\\jfw.ini";
 
     WriteTextFile(file, twoDisplays);
-    machine.patcher.RegisterInJfwIni(folder + "\\");
+    EXPECT_TRUE(machine.patcher.RegisterInJfwIni(folder + "\\"));
     const std::string after = ReadTextFile(file);
     size_t previous = after.find("Braille2LongName");
     for (const char* line : {"Braille3Name=LumiTac", "Braille3LongName=Lumitactile",
@@ -321,8 +392,24 @@ TEST(JawsRegisterInJfwIni, AddsFourKeysAtTheFirstFreeLongName) {
     }
 
     // Present already: the file stays as it is.
-    machine.patcher.RegisterInJfwIni(folder + "\\");
+    EXPECT_TRUE(machine.patcher.RegisterInJfwIni(folder + "\\"));
     EXPECT_EQ(after, ReadTextFile(file));
+}
+
+// Only the long name decides: an index with a name but no long name is taken, and its name is
+// overwritten.
+TEST(JawsRegisterInJfwIni, TakesTheFirstIndexWithoutALongName) {
+    JawsMachine machine;
+    const std::string folder = machine.programs / "jaws";
+    MakeFolders(folder);
+    const std::string file = folder + "\\jfw.ini";
+    WriteTextFile(file, "[BrailleDisplays]\r\nBraille1Name=Alva\r\nBraille2LongName=Baum\r\n");
+    EXPECT_TRUE(machine.patcher.RegisterInJfwIni(folder + "\\"));
+    EXPECT_EQ("LumiTac", Value(file, "BrailleDisplays", "Braille1Name"));
+    EXPECT_EQ("Lumitactile", Value(file, "BrailleDisplays", "Braille1LongName"));
+    EXPECT_EQ("LumiTac", Value(file, "BrailleDisplays", "Braille1Driver"));
+    EXPECT_EQ("USB", Value(file, "BrailleDisplays", "Braille1Port"));
+    EXPECT_EQ("", Value(file, "BrailleDisplays", "Braille3LongName"));
 }
 
 TEST(JawsInstallKeyMaps, WritesTheKeysIntoEverySettingsFolder) {
@@ -340,6 +427,7 @@ TEST(JawsInstallKeyMaps, WritesTheKeysIntoEverySettingsFolder) {
         bool olderKeyMap;
         const char* lastKey;
         int lines;
+        bool emptyProfilePath = false;  // FileFinder.ini names the profile path as ""
     } rows[] = {
         {"5.0, settings in the program folder", "5.0", false, kMediumIni, nullptr, true, false,
          "Braille Prior", 2},
@@ -353,6 +441,11 @@ TEST(JawsInstallKeyMaps, WritesTheKeysIntoEverySettingsFolder) {
          "[LumiTac Keys]\r\nOld=1\r\n", false, false, nullptr, 0},
         {"section longer than 4096 bytes carried whole", "11.0", false, longKeys, nullptr, true,
          false, "Key299", 300},
+        {"a name without leading digits counts as 0", "beta", false, kMediumIni, nullptr, true,
+         true, "Braille Prior", 2},
+        // An empty path would send the key maps to "\Settings\" at the root of the drive.
+        {"an empty profile path counts as none", "11.0", false, kMediumIni, nullptr, true, false,
+         "Braille Prior", 2, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -372,6 +465,9 @@ TEST(JawsInstallKeyMaps, WritesTheKeysIntoEverySettingsFolder) {
             WriteTextFile(folder + "\\FileFinder.ini",
                           "[DefaultUserProfilePaths]\r\nJAWS=" + profile + "\r\n");
             settings = unused;
+        }
+        if (row.emptyProfilePath) {
+            WriteTextFile(folder + "\\FileFinder.ini", "[DefaultUserProfilePaths]\r\nJAWS=\r\n");
         }
         if (row.oldKeyMap != nullptr) WriteTextFile(settings + "\\enu\\default.JKM", row.oldKeyMap);
 

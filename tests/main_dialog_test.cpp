@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <string>
+
 #include "app/MainDialog.h"
 #include "res/resource.h"
 #include "tests/support/TestSupport.h"
@@ -77,6 +80,27 @@ TEST(ProgramDir, IsTheDriveAndDirectoryOfTheExecutable) {
                 {"", ""}};
     for (const auto& row : rows) {
         EXPECT_EQ(row.programDir, ProgramDirFromModulePath(row.module)) << row.module;
+    }
+}
+
+// GetModuleFileNameA for an executable whose path is modulePathLength bytes: it fills the
+// buffer and cuts the path when it does not fit, as the platform does.
+size_t modulePathLength = 0;
+DWORD WINAPI FakeModuleFileName(HMODULE, LPSTR buffer, DWORD size) {
+    const std::string path = "C:\\" + std::string(modulePathLength - 9, 'd') + "\\x.exe";
+    const DWORD copied = static_cast<DWORD>(std::min<size_t>(path.size(), size));
+    memcpy(buffer, path.data(), copied);
+    if (copied < size) buffer[copied] = '\0';
+    return copied;
+}
+
+TEST(ProgramDir, ComesFromAModulePathOfAnyLengthThePlatformAllows) {
+    for (size_t length : {size_t{20}, size_t{259}, size_t{260}, size_t{16639}, size_t{16640},
+                          size_t{25000}, size_t{32767}, size_t{32768}}) {
+        modulePathLength = length;
+        const std::string path = ModulePathWith(FakeModuleFileName);
+        // Beyond the platform's longest path nothing can be trusted: no medium path is built.
+        EXPECT_EQ(length <= 32767 ? length : 0, path.size()) << length;
     }
 }
 
@@ -185,6 +209,37 @@ TEST(MainDialog, ClosesThroughWmCloseFromCancelCloseBoxAndMenu) {
         EXPECT_EQ(row.releasesProgramDir, dialog->ProgramDir.empty()) << row.how;
         EXPECT_TRUE(dialog.prompts.Prompts().empty()) << row.how << ": no worker ever started";
     }
+}
+
+// A screen reader follows the keyboard focus: once "Install" disables itself, the focus is on
+// the status box, where each step's text is, and it comes back there when the wizard is
+// activated again.
+TEST(MainDialog, InstallMovesTheFocusToTheStatusBoxAndItStaysThere) {
+    testing_support::TempDir medium;
+    OpenDialog dialog(medium.Path() + "\\");
+    dialog->OsKind = 1;
+    HWND window = dialog->GetSafeHwnd();
+    HWND statusBox = ::GetDlgItem(window, IDC_STATUS);
+    HANDLE release = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    dialog.prompts.onPlay = [&](const std::string&) { ::WaitForSingleObject(release, 10000); };
+    ::SetActiveWindow(window);
+    ::SetFocus(::GetDlgItem(window, IDC_INSTALL));
+    ::SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_INSTALL, 0), 0);
+    EXPECT_EQ(statusBox, ::GetFocus());
+    EXPECT_TRUE(::IsWindowEnabled(statusBox));
+    EXPECT_TRUE(::IsWindowVisible(statusBox));
+
+    HWND other = ::CreateWindowExA(0, "STATIC", "another program", WS_POPUP | WS_VISIBLE, 0, 0, 50,
+                                   50, nullptr, nullptr, nullptr, nullptr);
+    ::SetActiveWindow(other);
+    EXPECT_NE(statusBox, ::GetFocus());
+    ::SetActiveWindow(window);
+    EXPECT_EQ(statusBox, ::GetFocus());
+    ::DestroyWindow(other);
+
+    ::SetEvent(release);
+    ASSERT_TRUE(PumpUntil([&] { return dialog->IsEnded(); }, 20000));
+    ::CloseHandle(release);
 }
 
 TEST(MainDialog, InstallShowsTheStatusBoxAndDisablesTheButtonForGood) {

@@ -74,7 +74,10 @@ INSTANTIATE_TEST_SUITE_P(
                     JoinCase{"D:\\setup\\x.exe", -4, nullptr, -1, "D:"},
                     // A run ending at an absent extension computes a negative count: empty.
                     JoinCase{"C:\\dir\\readme", 3, nullptr, 1, ""},
-                    JoinCase{"setup.exe", 3, "!", 0, "!"}));
+                    JoinCase{"setup.exe", 3, "!", 0, "!"},
+                    // A run from a part that was not found is empty, not the text's front.
+                    JoinCase{"setup.exe", 2, nullptr, 1, ""},
+                    JoinCase{"setup.exe", 3, "!", 1, "!"}));
 
 TEST(PathSplitter, ConstructionSplitsAndResetKeepsTheText) {
     PathSplitter splitter("  D:\\setup\\x.exe ");

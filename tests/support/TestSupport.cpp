@@ -14,7 +14,7 @@ RecordingPromptPlayer::~RecordingPromptPlayer() {
     ::DeleteCriticalSection(&lock);
 }
 
-void RecordingPromptPlayer::Play(const char* prompt) {
+void RecordingPromptPlayer::Start(const char* prompt) {
     const std::string name = prompt != nullptr ? prompt : "";
     if (onPlay) onPlay(name);
     std::string text;
@@ -28,7 +28,7 @@ void RecordingPromptPlayer::Play(const char* prompt) {
     ::LeaveCriticalSection(&lock);
 }
 
-void RecordingPromptPlayer::Stop() {
+void RecordingPromptPlayer::CutOff() {
     ::EnterCriticalSection(&lock);
     ++stops;
     ::LeaveCriticalSection(&lock);

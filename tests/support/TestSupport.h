@@ -26,12 +26,12 @@ public:
     // The status box to read when a prompt starts (optional).
     void WatchStatusBox(HWND dialog) { statusDialog = dialog; }
 
-    void Play(const char* prompt) override;
-    void Stop() override;
+    void Start(const char* prompt) override;
+    void CutOff() override;
 
     std::vector<Entry> Entries() const;
     std::vector<std::string> Prompts() const;
-    int StopCount() const;
+    int StopCount() const;  // cut-offs: at least one for each Stop
     // Called on the playing thread before the prompt is recorded (tests use it to act mid-run).
     std::function<void(const std::string&)> onPlay;
 
