@@ -42,21 +42,6 @@ bool SleepUnlessClosing(MainDialog& dialog, DWORD ms) {
     return ::WaitForSingleObject(dialog.ClosingEvent(), ms) == WAIT_TIMEOUT;
 }
 
-}  // namespace
-
-void WaitForPackage(HANDLE process, HANDLE closingEvent) {
-    // Without the event (it could not be created) a close cannot end the wait early; waiting
-    // on a null handle would end it at once, with the package still installing.
-    if (closingEvent == nullptr) {
-        static_cast<void>(::WaitForSingleObject(process, INFINITE));
-        return;
-    }
-    const HANDLE waits[] = {process, closingEvent};
-    static_cast<void>(::WaitForMultipleObjects(2, waits, FALSE, INFINITE));
-}
-
-namespace {
-
 // Runs the driver package from the medium and waits until it has ended, or until the dialog is
 // closed (the package then keeps running on its own). The watcher runs meanwhile.
 void RunDriverPackage(MainDialog& dialog) {
@@ -85,6 +70,17 @@ void RunDriverPackage(MainDialog& dialog) {
 }
 
 }  // namespace
+
+void WaitForPackage(HANDLE process, HANDLE closingEvent) {
+    // Without the event (it could not be created) a close cannot end the wait early; waiting
+    // on a null handle would end it at once, with the package still installing.
+    if (closingEvent == nullptr) {
+        static_cast<void>(::WaitForSingleObject(process, INFINITE));
+        return;
+    }
+    const HANDLE waits[] = {process, closingEvent};
+    static_cast<void>(::WaitForMultipleObjects(2, waits, FALSE, INFINITE));
+}
 
 unsigned __stdcall InstallWorker(void* argument) {
     MainDialog& dialog = *static_cast<MainDialog*>(argument);
