@@ -5,7 +5,7 @@
 #include "app/PathSplitter.h"
 #include "framework/Thread.h"
 #include "install/DriverRemoval.h"
-#include "install/InstallWorker.h"
+#include "app/InstallWorker.h"
 #include "res/resource.h"
 
 namespace {

@@ -1,6 +1,9 @@
 // Resource and command ids of the wizard. Shared by Setup.rc and the code.
 #pragma once
 
+// The wizard's window caption, trailing blank included.
+#define IDS_CAPTION_TEXT "Lumitactile Driver Installation "
+
 #define IDS_ABOUTBOX 101
 #define IDD_MAIN 102
 #define IDI_MAIN 128

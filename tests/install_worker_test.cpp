@@ -7,7 +7,7 @@
 
 #include "app/MainDialog.h"
 #include "framework/Thread.h"
-#include "install/InstallWorker.h"
+#include "app/InstallWorker.h"
 #include "install/Prompts.h"
 #include "res/resource.h"
 #include "tests/support/TestSupport.h"

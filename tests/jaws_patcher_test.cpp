@@ -125,11 +125,10 @@ enum class Kind {
 
 // An INI file opened the way a running screen reader keeps it: others may read it when
 // sharing allows, and nobody may write it.
-UniqueHandle Hold(const std::string& file, DWORD sharing) {
-    UniqueHandle held(::CreateFileA(file.c_str(), GENERIC_READ | GENERIC_WRITE, sharing, nullptr,
-                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    EXPECT_NE(INVALID_HANDLE_VALUE, held.Get()) << file;
-    if (held.Get() == INVALID_HANDLE_VALUE) static_cast<void>(held.Release());
+UniqueFile Hold(const std::string& file, DWORD sharing) {
+    UniqueFile held(::CreateFileA(file.c_str(), GENERIC_READ | GENERIC_WRITE, sharing, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    EXPECT_TRUE(held.IsValid()) << file;
     return held;
 }
 
@@ -183,7 +182,7 @@ TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
         SCOPED_TRACE(row.name);
         JawsMachine machine;
         std::vector<std::string> good;
-        std::vector<UniqueHandle> held;
+        std::vector<UniqueFile> held;
         for (const auto& version : row.versions) {
             const std::string key = machine.VersionKey(version.first);
             switch (version.second) {

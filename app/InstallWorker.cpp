@@ -1,4 +1,4 @@
-#include "install/InstallWorker.h"
+#include "app/InstallWorker.h"
 
 #include <string>
 
@@ -10,13 +10,13 @@
 std::atomic<int> installerDone{0};
 
 const char* const kPackageWindowTitle = "FTDI Driver Installation";
-
-namespace {
-
 const char* const kWelcomeText = "Welcome to the Driver Install Wizard for Lumitactile.";
 const char* const kRestartText = "Please restart screen reader.";
 const char* const kNoScreenReaderText =
     "There is no screen reader on your PC. Please install screen reader program in advance.";
+
+namespace {
+
 const char* const kPackagePath = "\\Driver\\xp\\Lumitactile.exe";
 
 constexpr DWORD kPollMs = 1000;

@@ -22,3 +22,8 @@ void WaitForPackage(HANDLE process, HANDLE closingEvent);
 
 // The title of the driver package's own window.
 extern const char* const kPackageWindowTitle;
+
+// The run's own texts in the status box: the greeting and the two verdicts.
+extern const char* const kWelcomeText;
+extern const char* const kRestartText;
+extern const char* const kNoScreenReaderText;
