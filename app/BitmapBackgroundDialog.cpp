@@ -11,29 +11,28 @@ BitmapBackgroundDialog::BitmapBackgroundDialog(UINT templateId, HWND parent)
 BitmapBackgroundDialog::~BitmapBackgroundDialog() = default;
 
 bool BitmapBackgroundDialog::OnMessage(const Message& message, LRESULT& result) {
-    switch (message.id) {
-        case WM_ERASEBKGND:
-            result = OnEraseBkgnd(reinterpret_cast<HDC>(message.wParam));
-            return true;
-        case WM_CTLCOLORMSGBOX:
-        case WM_CTLCOLOREDIT:
-        case WM_CTLCOLORLISTBOX:
-        case WM_CTLCOLORBTN:
-        case WM_CTLCOLORDLG:
-        case WM_CTLCOLORSCROLLBAR:
-        case WM_CTLCOLORSTATIC:
-            result = reinterpret_cast<LRESULT>(OnCtlColor(reinterpret_cast<HDC>(message.wParam),
-                                                          reinterpret_cast<HWND>(message.lParam),
-                                                          message.id - WM_CTLCOLORMSGBOX));
-            return true;
-        case WM_SIZE:
-            OnSize(static_cast<UINT>(message.wParam), LOWORD(message.lParam),
-                   HIWORD(message.lParam));
-            result = 0;
-            return true;
-        default:
-            return Dialog::OnMessage(message, result);
-    }
+    static const Row<BitmapBackgroundDialog> rows[] = {
+        On(WM_ERASEBKGND, &BitmapBackgroundDialog::EraseBkgndMessage),
+        OnRange(WM_CTLCOLORMSGBOX, WM_CTLCOLORSTATIC, &BitmapBackgroundDialog::CtlColorMessage),
+        On(WM_SIZE, &BitmapBackgroundDialog::SizeMessage),
+    };
+    return Dispatch(*this, rows, message, result) || Dialog::OnMessage(message, result);
+}
+
+LRESULT BitmapBackgroundDialog::EraseBkgndMessage(const Message& message) {
+    return OnEraseBkgnd(reinterpret_cast<HDC>(message.wParam));
+}
+
+LRESULT BitmapBackgroundDialog::CtlColorMessage(const Message& message) {
+    // The seven colour messages follow each other in the order of the CTLCOLOR_ types.
+    return reinterpret_cast<LRESULT>(OnCtlColor(reinterpret_cast<HDC>(message.wParam),
+                                                reinterpret_cast<HWND>(message.lParam),
+                                                message.number - WM_CTLCOLORMSGBOX));
+}
+
+LRESULT BitmapBackgroundDialog::SizeMessage(const Message& message) {
+    OnSize(static_cast<UINT>(message.wParam), LOWORD(message.lParam), HIWORD(message.lParam));
+    return 0;
 }
 
 int BitmapBackgroundDialog::SetBitmap(UINT id) {

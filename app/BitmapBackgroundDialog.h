@@ -18,7 +18,7 @@ public:
     // Loads bitmap resource id (low 16 bits) from the program's own module, releasing the one
     // held first. 1 when loaded; 0 (missing resource, or a picture with no width or height)
     // leaves the dialog with no bitmap. Does not repaint.
-    int SetBitmap(UINT id);
+    [[nodiscard]] int SetBitmap(UINT id);
     // Values outside 0 to 2 become 0; a visible window is invalidated with erasing.
     void SetBitmapStyle(int style);
 
@@ -38,6 +38,10 @@ protected:
     bool OnMessage(const Message& message, LRESULT& result) override;
 
 private:
+    // The messages above, unpacked.
+    LRESULT EraseBkgndMessage(const Message& message);
+    LRESULT CtlColorMessage(const Message& message);
+    LRESULT SizeMessage(const Message& message);
     void Compose(HDC target, HDC picture, int width, int height);
 
     int bitmapStyle = Centred;

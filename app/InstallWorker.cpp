@@ -5,7 +5,6 @@
 #include "app/MainDialog.h"
 #include "framework/Thread.h"
 #include "install/Prompts.h"
-#include "res/resource.h"
 
 std::atomic<int> installerDone{0};
 
@@ -20,17 +19,6 @@ namespace {
 const char* const kPackagePath = "\\Driver\\xp\\Lumitactile.exe";
 
 constexpr DWORD kPollMs = 1000;
-
-// Text first, then the prompt to its end; nothing once the user has closed the wizard.
-void Tell(MainDialog& dialog, const char* text, const char* firstPrompt,
-          const char* secondPrompt = nullptr) {
-    if (dialog.IsClosing()) return;
-    static_cast<void>(::SetDlgItemTextA(dialog.RunWindow(), IDC_STATUS, text));
-    for (const char* prompt : {firstPrompt, secondPrompt}) {
-        if (prompt == nullptr || dialog.IsClosing()) continue;
-        dialog.Prompts().Play(prompt);
-    }
-}
 
 // Sleeps, but wakes at once when the dialog is closed. True when the time passed normally.
 bool SleepUnlessClosing(MainDialog& dialog, DWORD ms) {
@@ -85,9 +73,11 @@ void WaitForPackage(HANDLE process, HANDLE closingEvent) {
 unsigned __stdcall InstallWorker(void* argument) {
     MainDialog& dialog = *static_cast<MainDialog*>(argument);
 
-    Tell(dialog, kWelcomeText, Prompt::kStart, Prompt::kWelcome);
+    dialog.Tell(kWelcomeText, Prompt::kStart, Prompt::kWelcome);
 
-    if (!dialog.IsClosing() && (dialog.OsKind == 2 || dialog.OsKind == 4)) {
+    // Only the NT families install the package this way.
+    if (!dialog.IsClosing() &&
+        (dialog.OsKind == kOsKindNtBefore6 || dialog.OsKind == kOsKind6OrLater)) {
         RunDriverPackage(dialog);
     }
 
@@ -98,16 +88,13 @@ unsigned __stdcall InstallWorker(void* argument) {
     if (dialog.IsClosing()) return 0;
 
     if (notFound == 3) {
-        Tell(dialog, kNoScreenReaderText, Prompt::kNoScreenReader);
+        dialog.Tell(kNoScreenReaderText, Prompt::kNoScreenReader);
     } else {
-        Tell(dialog, kRestartText, Prompt::kRestart);
+        dialog.Tell(kRestartText, Prompt::kRestart);
     }
     if (dialog.IsClosing()) return 0;
 
-    HWND window = dialog.RunWindow();
-    ::ShowWindow(::GetDlgItem(window, IDC_STATUS), SW_HIDE);
-    dialog.MarkWorkerClosing();
-    ::SendMessageA(window, WM_CLOSE, 0, 0);
+    dialog.EndRun();
     return 0;
 }
 

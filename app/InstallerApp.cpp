@@ -13,9 +13,8 @@ BOOL InstallerApp::InitInstance() {
     WinApp::InitInstance();
     // The dialog hosts no ActiveX control, so no control container is set up.
     MainDialog dialog;
-    mainWindow = &dialog;
-    dialog.DoModal();  // how the dialog ended changes nothing: the program ends either way
-    mainWindow = nullptr;
+    // How the dialog ended changes nothing: the program ends either way.
+    static_cast<void>(dialog.DoModal());
     return FALSE;
 }
 

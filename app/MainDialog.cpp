@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/PathSplitter.h"
+#include "framework/PlatformStrings.h"
 #include "framework/Thread.h"
 #include "install/DriverRemoval.h"
 #include "app/InstallWorker.h"
@@ -19,14 +20,14 @@ constexpr DWORD kCutOffRepeatMs = 10;
 
 // String 101 as ANSI text, read whole; empty when it cannot be loaded.
 std::string LoadAboutTextA(HINSTANCE instance) {
-    // The platform cuts a string to the buffer without saying so: grow until it fits.
-    for (int size = 64; size <= 8192; size *= 2) {
-        std::vector<char> buffer(static_cast<size_t>(size), 0);
-        const int length = ::LoadStringA(instance, IDS_ABOUTBOX, buffer.data(), size);
-        if (length <= 0) return std::string();
-        if (length < size - 1) return std::string(buffer.data(), static_cast<size_t>(length));
-    }
-    return std::string();
+    // A string resource holds at most 65,535 characters, two bytes each at the most.
+    return ReadWhole(
+        [instance](char* buffer, DWORD size) {
+            const int length =
+                ::LoadStringA(instance, IDS_ABOUTBOX, buffer, static_cast<int>(size));
+            return length > 0 ? static_cast<DWORD>(length) : 0;
+        },
+        64, 131072, 1);
 }
 
 template <typename Function>
@@ -71,14 +72,14 @@ void AppendAboutItem(HMENU menu, HINSTANCE instance, const WideMenuCalls& wide) 
 }
 
 int ClassifyOsKind(DWORD majorVersion, DWORD platformId, int current) {
-    if (majorVersion >= 6) return 4;
+    if (majorVersion >= 6) return kOsKind6OrLater;
     switch (platformId) {
         case VER_PLATFORM_WIN32s:
-            return 3;
+            return kOsKindWin32s;
         case VER_PLATFORM_WIN32_WINDOWS:
-            return 1;
+            return kOsKindWindows9x;
         case VER_PLATFORM_WIN32_NT:
-            return 2;
+            return kOsKindNtBefore6;
         default:
             return current;
     }
@@ -86,13 +87,8 @@ int ClassifyOsKind(DWORD majorVersion, DWORD platformId, int current) {
 
 std::string ModulePathWith(ModuleFileNameQuery query) {
     // The platform fills the whole buffer, cut, when the path does not fit.
-    for (DWORD size = MAX_PATH;; size = size * 2 < kLongestPath ? size * 2 : kLongestPath) {
-        std::vector<char> buffer(size, 0);
-        const DWORD length = query(nullptr, buffer.data(), size);
-        if (length == 0) return std::string();
-        if (length < size) return std::string(buffer.data(), length);
-        if (size == kLongestPath) return std::string();
-    }
+    return ReadWhole([query](char* buffer, DWORD size) { return query(nullptr, buffer, size); },
+                     MAX_PATH, kLongestPath);
 }
 
 std::string ProgramDirFromModulePath(const std::string& modulePath) {
@@ -140,6 +136,11 @@ bool MainDialog::MediumPath(const char* relative, std::string& path) const {
     return true;
 }
 
+void MainDialog::ShowStatus(const char* text) {
+    // A status box that refuses its text leaves the prompt to tell the step.
+    static_cast<void>(::SetDlgItemTextA(runWindow, IDC_STATUS, text));
+}
+
 void MainDialog::SetWatcherThread(UniqueHandle watcher) {
     watcherThread = std::move(watcher);
 }
@@ -148,50 +149,25 @@ bool MainDialog::IsWatcherRunning() const {
     return watcherThread && ::WaitForSingleObject(watcherThread.Get(), 0) == WAIT_TIMEOUT;
 }
 
+void MainDialog::EndRun() {
+    static_cast<void>(::ShowWindow(::GetDlgItem(runWindow, IDC_STATUS), SW_HIDE));
+    // The close below is the run's own: WM_CLOSE must not wait for the worker that sends it.
+    workerSentClose.store(true);
+    static_cast<void>(::SendMessageA(runWindow, WM_CLOSE, 0, 0));
+}
+
 bool MainDialog::OnMessage(const Message& message, LRESULT& result) {
-    switch (message.id) {
-        case WM_SYSCOMMAND:
-            // The About item (16) and its neighbours up to 31 are accepted and show nothing.
-            if ((message.wParam & 0xFFF0) == IDM_ABOUTBOX) {
-                result = 0;
-                return true;
-            }
-            return false;
-        case WM_PAINT:
-            if (!::IsIconic(GetSafeHwnd())) return false;
-            OnPaint();
-            result = 0;
-            return true;
-        case WM_QUERYDRAGICON:
-            result = reinterpret_cast<LRESULT>(icon);
-            return true;
-        case WM_COMMAND:
-            if (HIWORD(message.wParam) != 0) break;
-            if (LOWORD(message.wParam) == IDC_INSTALL) {
-                OnInstall();
-                result = 0;
-                return true;
-            }
-            if (LOWORD(message.wParam) == ID_REMOVE_DRIVER) {
-                OnRemoveDriver();
-                result = 0;
-                return true;
-            }
-            if (LOWORD(message.wParam) == IDC_CLOSE_BUTTON) {
-                // Cancel takes the same path as the close box.
-                ::SendMessageA(GetSafeHwnd(), WM_CLOSE, 0, 0);
-                result = 0;
-                return true;
-            }
-            break;
-        case WM_CLOSE:
-            OnClose();
-            result = 0;
-            return true;
-        default:
-            break;
-    }
-    return BitmapBackgroundDialog::OnMessage(message, result);
+    static const Row<MainDialog> rows[] = {
+        On(WM_SYSCOMMAND, &MainDialog::OnSysCommand),
+        On(WM_PAINT, &MainDialog::OnPaint),
+        On(WM_QUERYDRAGICON, &MainDialog::OnQueryDragIcon),
+        OnCommand(IDC_INSTALL, &MainDialog::OnInstall),
+        OnCommand(ID_REMOVE_DRIVER, &MainDialog::OnRemoveDriver),
+        OnCommand(IDC_CLOSE_BUTTON, &MainDialog::OnCloseButton),
+        On(WM_CLOSE, &MainDialog::OnClose),
+    };
+    return Dispatch(*this, rows, message, result) ||
+           BitmapBackgroundDialog::OnMessage(message, result);
 }
 
 BOOL MainDialog::OnInitDialog() {
@@ -206,16 +182,25 @@ BOOL MainDialog::OnInitDialog() {
     ::SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     ::SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 
-    SetBitmap(IDB_BACKGROUND);
+    // Without its picture the wizard still works, on a plain background.
+    static_cast<void>(SetBitmap(IDB_BACKGROUND));
     SetBitmapStyle(Stretched);
 
     ProgramDir = ProgramDirFromModulePath(ModulePathWith(&::GetModuleFileNameA));
-    DetectOsKind();
+    // A failed query leaves OsKind unknown, and the run then starts no driver package.
+    static_cast<void>(DetectOsKind());
     return TRUE;
 }
 
-void MainDialog::OnPaint() {
+LRESULT MainDialog::OnSysCommand(const Message& message) {
+    // The About item (16) and its neighbours up to 31 are accepted and show nothing.
+    if ((message.wParam & 0xFFF0) == IDM_ABOUTBOX) return 0;
+    return Default();
+}
+
+LRESULT MainDialog::OnPaint(const Message&) {
     HWND window = GetSafeHwnd();
+    if (!::IsIconic(window)) return Default();
     PAINTSTRUCT paint;
     HDC dc = ::BeginPaint(window, &paint);
     ::SendMessageA(window, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
@@ -227,6 +212,11 @@ void MainDialog::OnPaint() {
     const int y = (client.bottom - client.top - iconHeight + 1) / 2;
     ::DrawIcon(dc, x, y, icon);
     ::EndPaint(window, &paint);
+    return 0;
+}
+
+LRESULT MainDialog::OnQueryDragIcon(const Message&) {
+    return reinterpret_cast<LRESULT>(icon);
 }
 
 void MainDialog::OnInstall() {
@@ -244,10 +234,15 @@ void MainDialog::OnInstall() {
 }
 
 void MainDialog::OnRemoveDriver() {
-    RemoveDriver(*this);
+    RemoveDriver(*this, OsKind);
 }
 
-void MainDialog::OnClose() {
+void MainDialog::OnCloseButton() {
+    // Cancel takes the same path as the close box.
+    ::SendMessageA(GetSafeHwnd(), WM_CLOSE, 0, 0);
+}
+
+LRESULT MainDialog::OnClose(const Message&) {
     const bool running =
         workerThread && ::WaitForSingleObject(workerThread.Get(), 0) == WAIT_TIMEOUT;
     // The worker's own close at the end of its run is sent while it waits: it reads nothing
@@ -257,7 +252,7 @@ void MainDialog::OnClose() {
         StopRun();
     }
     ReleaseProgramDir();
-    Default();
+    return Default();
 }
 
 void MainDialog::StopRun() {

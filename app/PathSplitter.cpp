@@ -22,7 +22,8 @@ std::string Extract(const std::string& text, int start, int count) {
 PathSplitter::PathSplitter(const std::string& path, LeadByteTest isLeadByte)
     : isLeadByte(isLeadByte) {
     Reset();
-    Split(path);
+    // The constructor keeps no result: an empty path simply has empty parts.
+    static_cast<void>(Split(path));
 }
 
 void PathSplitter::Reset() {

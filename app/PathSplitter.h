@@ -20,11 +20,11 @@ public:
 
     void Reset();
     // 1 when the trimmed path is not empty, else 0; replaces the text and every position.
-    int Split(const std::string& path);
+    [[nodiscard]] int Split(const std::string& path);
     // The text of parts firstPart through lastPart, plus suffix when one is given. Indexes out
     // of range are clamped, never rejected. A run whose first part was not found (the
     // directory of a text without a backslash) is empty.
-    std::string JoinParts(int lastPart, const char* suffix, int firstPart) const;
+    [[nodiscard]] std::string JoinParts(int lastPart, const char* suffix, int firstPart) const;
     std::string GetDrive() const { return JoinParts(Drive, nullptr, Drive); }
     std::string GetDirectory() const { return JoinParts(Directory, nullptr, Directory); }
 

@@ -12,17 +12,19 @@ namespace AnsiText {
 // Tells whether a byte begins a double-byte character.
 using LeadByteTest = bool (*)(unsigned char byte);
 // The system's ANSI code page.
-bool SystemLeadByte(unsigned char byte);
+[[nodiscard]] bool SystemLeadByte(unsigned char byte);
 
 // Byte count of the character at i: 2 for a lead byte followed by a trail byte, else 1.
-size_t CharSize(const std::string& text, size_t i, LeadByteTest isLeadByte = SystemLeadByte);
+[[nodiscard]] size_t CharSize(const std::string& text, size_t i,
+                              LeadByteTest isLeadByte = SystemLeadByte);
 
 // Whether the last character (not merely the last byte) is a backslash.
-bool EndsInBackslash(const std::string& text, LeadByteTest isLeadByte = SystemLeadByte);
+[[nodiscard]] bool EndsInBackslash(const std::string& text,
+                                   LeadByteTest isLeadByte = SystemLeadByte);
 
 // Whether needle (plain ASCII) occurs in text starting at a character's first byte, so never
 // inside a double-byte character.
-bool Contains(const std::string& text, const std::string& needle,
-              LeadByteTest isLeadByte = SystemLeadByte);
+[[nodiscard]] bool Contains(const std::string& text, const std::string& needle,
+                            LeadByteTest isLeadByte = SystemLeadByte);
 
 }  // namespace AnsiText

@@ -1,9 +1,6 @@
 #pragma once
 
 #include <windows.h>
-
-class Dialog;
-
 // The application object. The program's entry point runs InitInstance; when it returns FALSE
 // the program ends without a message loop of its own.
 class WinApp {
@@ -18,8 +15,6 @@ public:
     virtual BOOL InitInstance();
     // The application's command map: commands that no window handled. True when handled.
     virtual bool OnCommand(UINT id);
-
-    Dialog* mainWindow = nullptr;
 
 protected:
     // The framework's default help command; the wizard ships no help file, so it shows nothing.

@@ -34,43 +34,32 @@ void Dialog::EndDialog(INT_PTR result) {
     if (hwnd != nullptr) ::EndDialog(hwnd, result);
 }
 
-void Dialog::DestroyWindow() {
-    if (hwnd != nullptr) ::DestroyWindow(hwnd);
+bool Dialog::OnMessage(const Message& message, LRESULT& result) {
+    static const Row<Dialog> rows[] = {
+        On(WM_INITDIALOG, &Dialog::OnInitDialogMessage),
+        OnCommand(IDOK, &Dialog::OnOK),
+        OnCommand(IDCANCEL, &Dialog::OnCancel),
+    };
+    if (Dispatch(*this, rows, message, result)) return true;
+    // Commands no window handles go on to the application's command map.
+    if (message.number == WM_COMMAND && HIWORD(message.wParam) == 0) {
+        WinApp* app = WinApp::Current();
+        if (app != nullptr && app->OnCommand(LOWORD(message.wParam))) {
+            result = 0;
+            return true;
+        }
+    }
+    return false;
 }
 
-bool Dialog::OnMessage(const Message& message, LRESULT& result) {
-    switch (message.id) {
-        case WM_INITDIALOG:
-            result = OnInitDialog();
-            return true;
-        case WM_COMMAND:
-            if (HIWORD(message.wParam) != 0) return false;
-            if (LOWORD(message.wParam) == IDOK) {
-                OnOK();
-                result = 0;
-                return true;
-            }
-            if (LOWORD(message.wParam) == IDCANCEL) {
-                OnCancel();
-                result = 0;
-                return true;
-            }
-            // Commands no window handles go on to the application's command map.
-            if (WinApp* app = WinApp::Current()) {
-                if (app->OnCommand(LOWORD(message.wParam))) {
-                    result = 0;
-                    return true;
-                }
-            }
-            return false;
-        default:
-            return false;
-    }
+LRESULT Dialog::OnInitDialogMessage(const Message&) {
+    return OnInitDialog();
 }
 
 LRESULT Dialog::Default() {
     if (current == nullptr || hwnd == nullptr || dialogClassProc == nullptr) return 0;
-    return ::CallWindowProcA(dialogClassProc, hwnd, current->id, current->wParam, current->lParam);
+    return ::CallWindowProcA(dialogClassProc, hwnd, current->number, current->wParam,
+                             current->lParam);
 }
 
 BOOL Dialog::OnInitDialog() {
@@ -103,25 +92,25 @@ void Dialog::Detach() {
     hwnd = nullptr;
 }
 
-INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam) {
-    if (id != WM_INITDIALOG) return FALSE;  // everything else arrives through WindowProc
+INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT number, WPARAM wParam, LPARAM lParam) {
+    if (number != WM_INITDIALOG) return FALSE;  // everything else arrives through WindowProc
     Dialog* self = reinterpret_cast<Dialog*>(lParam);
     self->hwnd = window;
     ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     self->dialogClassProc = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WindowProc)));
-    const Message message{id, wParam, lParam};
+    const Message message{number, wParam, lParam};
     return static_cast<INT_PTR>(self->Dispatch(message));
 }
 
-LRESULT CALLBACK Dialog::WindowProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK Dialog::WindowProc(HWND window, UINT number, WPARAM wParam, LPARAM lParam) {
     Dialog* self = reinterpret_cast<Dialog*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (self == nullptr) return ::DefWindowProcA(window, id, wParam, lParam);
-    if (id == WM_NCDESTROY) {
+    if (self == nullptr) return ::DefWindowProcA(window, number, wParam, lParam);
+    if (number == WM_NCDESTROY) {
         WNDPROC original = self->dialogClassProc;
         self->Detach();
-        return ::CallWindowProcA(original, window, id, wParam, lParam);
+        return ::CallWindowProcA(original, window, number, wParam, lParam);
     }
-    const Message message{id, wParam, lParam};
+    const Message message{number, wParam, lParam};
     return self->Dispatch(message);
 }

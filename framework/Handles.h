@@ -27,7 +27,7 @@ public:
     bool IsValid() const { return handle != Traits::Invalid(); }
     explicit operator bool() const { return IsValid(); }
 
-    Handle Release() {
+    [[nodiscard]] Handle Release() {
         Handle h = handle;
         handle = Traits::Invalid();
         return h;

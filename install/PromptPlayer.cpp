@@ -1,7 +1,8 @@
 #include "install/PromptPlayer.h"
 
 #include <string>
-#include <vector>
+
+#include "framework/PlatformStrings.h"
 
 void PromptPlayer::Play(const char* prompt) {
     if (!stopped.load()) Start(prompt);
@@ -13,15 +14,9 @@ void PromptPlayer::Stop() {
 }
 
 SystemPromptPlayer::SystemPromptPlayer() {
-    std::vector<char> folder(MAX_PATH);
-    UINT length = ::GetSystemDirectoryA(folder.data(), static_cast<UINT>(folder.size()));
-    if (length >= folder.size()) {
-        folder.resize(length + 1);
-        length = ::GetSystemDirectoryA(folder.data(), static_cast<UINT>(folder.size()));
-    }
-    if (length == 0 || length >= folder.size()) return;
-    const std::string path = std::string(folder.data(), length) + "\\winmm.dll";
-    winmm.Reset(::LoadLibraryA(path.c_str()));
+    const std::string folder = SystemFolder();
+    if (folder.empty()) return;
+    winmm.Reset(::LoadLibraryA((folder + "\\winmm.dll").c_str()));
     if (winmm) {
         FARPROC proc = ::GetProcAddress(winmm.Get(), "sndPlaySoundA");
         sndPlaySound = reinterpret_cast<SndPlaySound>(reinterpret_cast<void*>(proc));

@@ -4,7 +4,6 @@
 
 #include <cstring>
 
-#include "app/MainDialog.h"
 #include "framework/AnsiText.h"
 #include "framework/Handles.h"
 #include "install/Prompts.h"
@@ -61,8 +60,8 @@ bool IsSupernovaFolder(const WIN32_FIND_DATAA& entry) {
 
 }  // namespace
 
-int DolphinPatcher::Install(MainDialog* dialog) {
-    owner = dialog;
+int DolphinPatcher::Install(RunOwner* runOwner) {
+    owner = runOwner;
     if (IsExistingDirectory(kSamFolder) == 0) return 0;
 
     // Once the user has closed the wizard, the step in progress ends normally and nothing

@@ -3,11 +3,9 @@
 #include <windows.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "app/MainDialog.h"
 #include "framework/AnsiText.h"
 #include "framework/Handles.h"
 #include "install/Prompts.h"
@@ -51,45 +49,15 @@ constexpr int kFirstVersionWithoutOlderKeyMap = 5;
 
 // Room for a version name with its terminator; longer names are skipped.
 constexpr DWORD kVersionNameSize = 100;
-constexpr DWORD kTargetSize = 1024;
 
 std::string IndexedKey(const char* prefix, int index, const char* suffix = "") {
     return prefix + std::to_string(index) + suffix;
 }
 
-// A version's program folder, ending in a backslash. False when the version's key cannot be
-// opened or its "Target" is not a readable, non-empty text that fits the buffer.
-bool ReadTargetFolder(const std::string& version, std::string& folder) {
-    const std::string keyPath = std::string(kJawsKey) + version + "\\";
-    UniqueRegKey key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_ALL_ACCESS, key.Receive()) !=
-        ERROR_SUCCESS) {
-        return false;
-    }
-    std::vector<char> data(kTargetSize, 0);
-    DWORD size = kTargetSize;
-    DWORD type = REG_NONE;
-    const LONG read = ::RegQueryValueExA(key.Get(), kTargetValue, nullptr, &type,
-                                         reinterpret_cast<BYTE*>(data.data()), &size);
-    key.Reset();
-    if (read != ERROR_SUCCESS) return false;
-    // Only text names a folder; a number or binary data would be taken as a path of garbage.
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
-    // Text that fills the whole buffer with no zero after it has no known end.
-    const void* end = std::memchr(data.data(), '\0', data.size());
-    if (end == nullptr) return false;
-    folder.assign(data.data(), static_cast<const char*>(end) - data.data());
-    // An empty folder would put the driver and the INI files in the root of the current drive.
-    if (folder.empty()) return false;
-    // By character: a double-byte character can end in the backslash's byte.
-    if (!AnsiText::EndsInBackslash(folder)) folder.push_back('\\');
-    return true;
-}
-
 }  // namespace
 
-int JawsPatcher::Install(MainDialog* dialog) {
-    owner = dialog;
+int JawsPatcher::Install(RunOwner* runOwner) {
+    owner = runOwner;
     std::vector<std::string> versions;
     if (CollectVersions(versions) == 0) return 0;
 
@@ -123,6 +91,25 @@ int JawsPatcher::Install(MainDialog* dialog) {
         ReportStatus(owner, kSuccessText, Prompt::kJawsSuccess);
     }
     return 1;
+}
+
+bool JawsPatcher::ReadTargetFolder(const std::string& version, std::string& folder) {
+    const std::string keyPath = std::string(kJawsKey) + version + "\\";
+    UniqueRegKey key;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_ALL_ACCESS, key.Receive()) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    DWORD type = REG_NONE;
+    if (!Registry::ReadText(key.Get(), kTargetValue, folder, &type)) return false;
+    key.Reset();
+    // Only text names a folder; a number or binary data would be taken as a path of garbage.
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
+    // An empty folder would put the driver and the INI files in the root of the current drive.
+    if (folder.empty()) return false;
+    // By character: a double-byte character can end in the backslash's byte.
+    if (!AnsiText::EndsInBackslash(folder)) folder.push_back('\\');
+    return true;
 }
 
 int JawsPatcher::CollectVersions(std::vector<std::string>& versions) {
@@ -165,7 +152,7 @@ int JawsPatcher::CopyDisplayDriver(const std::string& targetFolder) {
         destination = targetFolder + "LumiTac.jlb";
     }
     std::string source;
-    if (owner == nullptr || !owner->MediumPath(kDriverSource, source)) return 0;
+    if (!owner->MediumPath(kDriverSource, source)) return 0;
     return CopyClearingReadOnly(source, destination);
 }
 
@@ -192,7 +179,7 @@ bool JawsPatcher::RegisterInBrailleIni(const std::string& targetFolder) {
     }
     // Tried even when the item was refused.
     std::string source;
-    if (owner != nullptr && owner->MediumPath(kSettingsSource, source) &&
+    if (owner->MediumPath(kSettingsSource, source) &&
         !TransplantSectionIfAbsent(kDisplaySection, source, file)) {
         written = false;
     }
@@ -242,7 +229,7 @@ void JawsPatcher::InstallKeyMaps(const std::string& targetFolder, const std::str
     if (!search) return;
 
     std::string source;
-    if (owner == nullptr || !owner->MediumPath(kSettingsSource, source)) return;
+    if (!owner->MediumPath(kSettingsSource, source)) return;
     // An empty or missing section on the medium would wipe the display's keys from every key
     // map, so nothing is written then.
     const std::string keys = Ini::ReadSection(source, kKeysSection);

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-class MainDialog;
+#include "install/RunOwner.h"
 
 // Teaches every JAWS version listed in the registry to drive the display: its braille driver,
 // its braille.ini and jfw.ini entries, and the key maps of every settings folder.
@@ -14,17 +14,28 @@ public:
 
     // 1 when JAWS was found and at least one listed version could be read (after exactly one
     // report); 0 with no report when JAWS is absent or no listed version can be read.
-    int Install(MainDialog* owner);
+    [[nodiscard]] int Install(RunOwner* owner);
 
-    // The steps of Install, public so each can be tested on its own.
-    int CollectVersions(std::vector<std::string>& versions);
-    int CopyDisplayDriver(const std::string& targetFolder);
+    // The steps of Install, public so each can be tested on its own; they use owner, which
+    // Install sets.
+
+    // Appends the versions the registry lists, in its order. 1 when at least one was appended;
+    // 0 when the JAWS key cannot be opened or lists nothing readable.
+    [[nodiscard]] int CollectVersions(std::vector<std::string>& versions);
+    // The version's program folder, read from its "Target", ending in a backslash. False when
+    // the key cannot be opened or "Target" is not a readable, non-empty text.
+    [[nodiscard]] bool ReadTargetFolder(const std::string& version, std::string& folder);
+    // The display's driver into Drivers\Braille\LumiTac when the folder has Drivers\Braille,
+    // else into the folder itself. 1 when the copy succeeded.
+    [[nodiscard]] int CopyDisplayDriver(const std::string& targetFolder);
     // The display's list item and section in braille.ini, and its four keys in jfw.ini. False
     // when a write they needed was refused (the file held by a running JAWS, say): without
     // them JAWS cannot use the display. An entry already there needs no write.
-    bool RegisterInBrailleIni(const std::string& targetFolder);
-    bool RegisterInJfwIni(const std::string& targetFolder);
+    [[nodiscard]] bool RegisterInBrailleIni(const std::string& targetFolder);
+    [[nodiscard]] bool RegisterInJfwIni(const std::string& targetFolder);
+    // The display's keys into the key maps of every settings folder; writes that fail are
+    // passed over, as is a medium without the keys.
     void InstallKeyMaps(const std::string& targetFolder, const std::string& version);
 
-    MainDialog* owner = nullptr;
+    RunOwner* owner = nullptr;
 };

@@ -5,9 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/MainDialog.h"
 #include "framework/Handles.h"
-#include "res/resource.h"
+#include "framework/PlatformStrings.h"
 
 namespace {
 
@@ -20,7 +19,7 @@ void ClearReadOnly(const std::string& path) {
     static_cast<void>(::SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY));
 }
 
-// Probe buffers of the platform's private-profile calls.
+// Probe buffers of the platform's private-profile calls, and of registry values.
 constexpr DWORD kValueSize = 1024;
 constexpr DWORD kProbeSize = 1024;
 constexpr DWORD kFirstSectionSize = 4096;
@@ -29,11 +28,8 @@ constexpr DWORD kLargestSection = 64u * 1024u * 1024u;
 
 }  // namespace
 
-void ReportStatus(MainDialog* owner, const char* text, const char* prompt) {
-    if (owner->IsClosing()) return;
-    static_cast<void>(::SetDlgItemTextA(owner->RunWindow(), IDC_STATUS, text));
-    if (owner->IsClosing()) return;
-    owner->Prompts().Play(prompt);
+void ReportStatus(RunOwner* owner, const char* text, const char* prompt) {
+    owner->Tell(text, prompt);
 }
 
 int CopyClearingReadOnly(const std::string& source, const std::string& target) {
@@ -58,6 +54,24 @@ bool TransplantSectionIfAbsent(const char* section, const std::string& sourceIni
     return Ini::WriteSection(targetIni, section, Ini::ReadSection(sourceIni, section));
 }
 
+namespace Registry {
+
+bool ReadText(HKEY key, const char* name, std::string& text, DWORD* type) {
+    text.clear();
+    std::vector<char> buffer(kValueSize, 0);
+    DWORD size = kValueSize;
+    if (::RegQueryValueExA(key, name, nullptr, type, reinterpret_cast<BYTE*>(buffer.data()),
+                           &size) != ERROR_SUCCESS) {
+        return false;
+    }
+    const void* end = std::memchr(buffer.data(), '\0', buffer.size());
+    if (end == nullptr) return false;
+    text.assign(buffer.data(), static_cast<size_t>(static_cast<const char*>(end) - buffer.data()));
+    return true;
+}
+
+}  // namespace Registry
+
 namespace Ini {
 
 const char* const kMissing = "???";
@@ -81,13 +95,11 @@ bool BeginsWithWord(const std::string& value, const char* word) {
 std::string ReadSection(const std::string& file, const char* section) {
     // The platform returns size - 2 when the section did not fit: grow until it does, so a
     // section is never carried cut in the middle of a line.
-    for (DWORD size = kFirstSectionSize; size <= kLargestSection; size *= 2) {
-        std::vector<char> buffer(size, 0);
-        const DWORD length =
-            ::GetPrivateProfileSectionA(section, buffer.data(), size, file.c_str());
-        if (length + 2 < size) return std::string(buffer.data(), length);
-    }
-    return std::string();
+    return ReadWhole(
+        [&](char* buffer, DWORD size) {
+            return ::GetPrivateProfileSectionA(section, buffer, size, file.c_str());
+        },
+        kFirstSectionSize, kLargestSection, 2);
 }
 
 bool WriteSection(const std::string& file, const char* section, const std::string& lines) {

@@ -2,12 +2,9 @@
 
 #include <windows.h>
 
-#include <cstring>
-#include <vector>
-
-#include "app/MainDialog.h"
 #include "framework/AnsiText.h"
 #include "framework/Handles.h"
+#include "framework/PlatformStrings.h"
 #include "install/Prompts.h"
 #include "patchers/PatchToolkit.h"
 
@@ -16,8 +13,6 @@ namespace {
 const char* const kKey = "Software\\GW Micro, Inc.\\Window-Eyes\\Professional";
 const char* const kVersionValue = "Version";
 const char* const kPathValue = "Path";
-// Registry values are read into buffers of this size and never past them.
-constexpr DWORD kValueSize = 1024;
 
 const char* const kPatchedText = "The Window-Eyes patch was installed successfully.";
 const char* const kCopyFailedText =
@@ -54,41 +49,6 @@ const SettingsTarget kSettingsTargets[] = {
     {"appdata", "\\GW Micro\\Window-Eyes\\users\\default\\braille.ini"},
     {"allusersprofile", "\\Application Data\\GW Micro\\Window-Eyes\\users\\default\\braille.ini"},
 };
-
-// Reads one value of key whole. False when the query fails (the value is missing, or longer
-// than the buffer) or when its bytes fill the buffer with no terminating zero: such a value has
-// no end that can be trusted, so it counts as missing.
-bool ReadRegistryText(HKEY key, const char* name, std::string& text) {
-    text.clear();
-    std::vector<char> buffer(kValueSize, 0);
-    DWORD size = kValueSize;
-    // The type is not asked for: whatever was stored is taken as text up to its first zero.
-    if (::RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()),
-                           &size) != ERROR_SUCCESS) {
-        return false;
-    }
-    const void* end = std::memchr(buffer.data(), '\0', buffer.size());
-    if (end == nullptr) return false;
-    text.assign(buffer.data(), static_cast<size_t>(static_cast<const char*>(end) - buffer.data()));
-    return true;
-}
-
-// The value of an environment variable, looked up without regard to case (the platform's own
-// rule), so "appdata" finds APPDATA. Empty when the variable is unset or empty.
-std::string EnvironmentValue(const char* name) {
-    std::string value;
-    DWORD size = ::GetEnvironmentVariableA(name, nullptr, 0);
-    while (size > 0) {
-        value.assign(size, '\0');
-        const DWORD length = ::GetEnvironmentVariableA(name, &value[0], size);
-        if (length < size) {
-            value.resize(length);
-            return value;
-        }
-        size = length;  // it grew between the two calls
-    }
-    return std::string();
-}
 
 // The folder test finds nothing for a path that ends in a separator, so a Path written as
 // C:\WinEyes\ would read as "not installed". Trailing backslashes are dropped for the test,
@@ -165,8 +125,8 @@ bool IsPre60Version(const std::string& version) {
     return ClassicVersionNumber(version) < kFirstVersionOfPost55;
 }
 
-int WindowEyesPatcher::Install(MainDialog* dialog) {
-    owner = dialog;
+int WindowEyesPatcher::Install(RunOwner* runOwner) {
+    owner = runOwner;
     std::string path;
     std::string version;
     if (ReadVersionAndPath(path, version) == 0) return 0;
@@ -195,15 +155,16 @@ int WindowEyesPatcher::ReadVersionAndPath(std::string& path, std::string& versio
         ERROR_SUCCESS) {
         return 0;
     }
-    if (!ReadRegistryText(key.Get(), kVersionValue, version)) return 0;
+    // The types are not asked for: whatever was stored is taken as text up to its first zero.
+    if (!Registry::ReadText(key.Get(), kVersionValue, version)) return 0;
     isPre60 = IsPre60Version(version) ? 1 : 0;
-    if (!ReadRegistryText(key.Get(), kPathValue, path)) return 0;
+    if (!Registry::ReadText(key.Get(), kPathValue, path)) return 0;
     return 1;
 }
 
 int WindowEyesPatcher::CopyPatchFiles(const std::string& path) {
     // Without a folder every target would land at the root of the current drive.
-    if (owner == nullptr || path.empty()) return 0;
+    if (path.empty()) return 0;
     // A source that cannot be formed (ProgramDir unknown) fails like a missing file.
     std::string source;
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-class MainDialog;
+#include "install/RunOwner.h"
 
 // Gives Window-Eyes the display program and driver library that suit its version, and the
 // display's braille settings for its default users.
@@ -12,24 +12,25 @@ public:
     virtual ~WindowEyesPatcher() = default;
 
     // 0 with no report when Window-Eyes is not registered; else 1 after exactly one report.
-    int Install(MainDialog* owner);
+    [[nodiscard]] int Install(RunOwner* owner);
 
-    // The steps of Install, public so each can be tested on its own.
+    // The steps of Install, public so each can be tested on its own; they use owner, which
+    // Install sets.
     // 1 when the key opened and both "Version" and "Path" were read whole; else 0, with isPre60
     // already set when "Version" was read.
-    int ReadVersionAndPath(std::string& path, std::string& version);
+    [[nodiscard]] int ReadVersionAndPath(std::string& path, std::string& version);
     // 1 when the display program and the driver library were copied into path; the braille
     // settings copies that follow never change the result.
-    int CopyPatchFiles(const std::string& path);
+    [[nodiscard]] int CopyPatchFiles(const std::string& path);
 
-    MainDialog* owner = nullptr;
+    RunOwner* owner = nullptr;
     unsigned isPre60 = 0;
 };
 
 // The number a Window-Eyes version text stands for: its first three characters read as the
 // classic "C" locale reads them (a full stop is the decimal point), whatever the process
 // locale. Text that does not begin with a number reads as 0.
-double ClassicVersionNumber(const std::string& version);
+[[nodiscard]] double ClassicVersionNumber(const std::string& version);
 
 // True when a Window-Eyes version text selects the files for versions before 6.0.
-bool IsPre60Version(const std::string& version);
+[[nodiscard]] bool IsPre60Version(const std::string& version);

@@ -31,7 +31,7 @@ public:
 
 protected:
     bool OnMessage(const Message& message, LRESULT& result) override {
-        if (message.id == WM_ERASEBKGND) ++erases;
+        if (message.number == WM_ERASEBKGND) ++erases;
         return BitmapBackgroundDialog::OnMessage(message, result);
     }
 };
@@ -263,7 +263,7 @@ TEST(BitmapBackgroundPaint, WithoutPictureErasingIsLeftToTheDefault) {
 
     BackgroundDialog never;  // no picture ever loaded
     BackgroundDialog failed;
-    failed.SetBitmap(IDB_BACKGROUND);
+    ASSERT_EQ(1, failed.SetBitmap(IDB_BACKGROUND));
     EXPECT_EQ(0, failed.SetBitmap(kMissingBitmap));
     for (BackgroundDialog* dialog : {&never, &failed}) {
         SizeClient(dialog->Window(), width, height);

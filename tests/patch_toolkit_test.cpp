@@ -88,7 +88,7 @@ TEST(TransplantSectionIfAbsent, FillsOnlyAMissingOrEmptySection) {
         WriteTextFile(source, row.source);
         if (row.target != nullptr) WriteTextFile(target, row.target);
 
-        TransplantSectionIfAbsent("Display", source, target);
+        EXPECT_TRUE(TransplantSectionIfAbsent("Display", source, target));
 
         EXPECT_EQ(row.expected, Value(target, "Display", row.key));
         if (row.target != nullptr && std::string(row.target).find("[Other]") != std::string::npos) {

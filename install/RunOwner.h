@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+#include "install/PromptPlayer.h"
+
+// What a step of an installation run needs from the wizard, and nothing more: a path on the
+// install medium, whether the user has closed the wizard, the status box and the prompt
+// player. The patchers, the patch toolkit and the driver removal command reach the wizard
+// only through it; the dialog implements it.
+class RunOwner {
+public:
+    // The medium's root followed by relative (which begins with a backslash). False, with path
+    // empty, when the root is unknown: no path is ever built from nothing.
+    [[nodiscard]] virtual bool MediumPath(const char* relative, std::string& path) const = 0;
+    // The user has closed the wizard: the step in progress ends normally and nothing after it
+    // starts, texts and prompts included.
+    [[nodiscard]] virtual bool IsClosing() const = 0;
+    // Replaces the status box's text.
+    virtual void ShowStatus(const char* text) = 0;
+    // Every prompt of the run goes through this player.
+    virtual PromptPlayer& Prompts() = 0;
+
+    // Tells the user one step's outcome: the text in the status box, then each prompt played
+    // to its end. Nothing is shown or played once the user has closed the wizard.
+    void Tell(const char* text, const char* firstPrompt, const char* secondPrompt = nullptr);
+
+protected:
+    ~RunOwner() = default;
+};
