@@ -14,7 +14,6 @@ using testing_support::FullPath;
 using testing_support::MediumFolder;
 using testing_support::ReadTextFile;
 using testing_support::TempDir;
-using testing_support::TestProgramFolder;
 using uidriver::Event;
 using uidriver::UiDriver;
 
@@ -354,80 +353,6 @@ TEST(UiDriver, KillsAProgramThatOutlivesTheTimeLimit) {
     ASSERT_FALSE(outcome.events.empty());
     EXPECT_EQ(Event::kTimeout, outcome.events.back().kind);
     EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(driver.Process(), 0));
-}
-
-// ---- The uidriver program --------------------------------------------------------------------
-
-// Runs uidriver.exe with the arguments; its exit code and what it printed.
-DWORD RunUiDriverProgram(const std::string& arguments, std::string& output) {
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
-    if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return 0xFFFFFFFF;
-    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
-    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION created = {};
-    const std::string exe = FullPath(TestProgramFolder() + "\\..\\tools\\uidriver.exe");
-    std::string commandLine = "\"" + exe + "\" " + arguments;
-    const BOOL started = ::CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
-                                          nullptr, nullptr, &startup, &created);
-    ::CloseHandle(writeEnd);
-    output.clear();
-    char buffer[4096];
-    DWORD got = 0;
-    while (started && ::ReadFile(readEnd, buffer, sizeof(buffer), &got, nullptr) && got > 0) {
-        output.append(buffer, got);
-    }
-    ::CloseHandle(readEnd);
-    if (!started) return 0xFFFFFFFF;
-    ::WaitForSingleObject(created.hProcess, INFINITE);
-    DWORD exitCode = 0xFFFFFFFF;
-    ::GetExitCodeProcess(created.hProcess, &exitCode);
-    ::CloseHandle(created.hProcess);
-    ::CloseHandle(created.hThread);
-    return exitCode;
-}
-
-TEST(UiDriverProgram, PrintsOneLinePerEventAndTellsHowTheRunEnded) {
-    struct Case {
-        const char* mode;
-        const char* options;
-        DWORD exitCode;
-        std::vector<std::string> lines;  // each line with its time taken off
-    };
-    const Case cases[] = {
-        {"ends",
-         "--press-install --timeout 20",
-         0,
-         {"status-shown", "status First", "install-disabled", "status Second", "status-hidden",
-          "exit 7"}},
-        {"stays",
-         "--press-install --timeout 2",
-         1,
-         {"status-shown", "status First", "install-disabled", "timeout"}},
-        {"ends", "--press-install --close-after soon", 3, {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.mode) + " " + c.options);
-        const std::string arguments = "--exe \"" + TestExe() + "\" --env " + kFakeWizardVariable +
-                                      "=" + c.mode + " " + c.options;
-        std::string output;
-        EXPECT_EQ(c.exitCode, RunUiDriverProgram(arguments, output));
-        EXPECT_EQ(std::string::npos, output.find('\r'));
-        std::vector<std::string> lines;
-        for (const std::string& line : Lines(output)) {
-            const size_t blank = line.find(' ');
-            const bool timed = blank != std::string::npos &&
-                               line.find_first_not_of("0123456789") == blank && blank > 0;
-            lines.push_back(timed ? line.substr(blank + 1) : line);
-        }
-        EXPECT_EQ(c.lines, lines) << output;
-    }
 }
 
 }  // namespace
