@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "res/resource.h"
 #include "tests/support/TestSupport.h"
 #include "tools/uidriver/UiDriver.h"
 
@@ -19,6 +20,7 @@ using uidriver::UiDriver;
 
 namespace {
 
+const char* const kWizardCaption = "Lumitactile Driver Installation ";
 const char* const kPackageTitle = "FTDI Driver Installation";
 const char* const kFakeWizardVariable = "LUMI_FAKE_WIZARD";
 
@@ -34,11 +36,11 @@ std::string fakeMode;
 int fakeExitCode = 0;
 
 LRESULT CALLBACK FakeWizardProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    HWND status = ::GetDlgItem(window, uidriver::kStatusBoxId);
+    HWND status = ::GetDlgItem(window, IDC_STATUS);
     switch (message) {
         case WM_COMMAND:
-            if (LOWORD(wParam) == uidriver::kInstallId) {
-                ::EnableWindow(::GetDlgItem(window, uidriver::kInstallId), FALSE);
+            if (LOWORD(wParam) == IDC_INSTALL) {
+                ::EnableWindow(::GetDlgItem(window, IDC_INSTALL), FALSE);
                 ::ShowWindow(status, SW_SHOW);
                 ::SetWindowTextA(status, "First");
                 if (fakeMode != "stays")
@@ -83,13 +85,13 @@ int RunFakeWizard() {
     windowClass.lpfnWndProc = FakeWizardProc;
     windowClass.lpszClassName = "LumiFakeWizard";
     ::RegisterClassA(&windowClass);
-    HWND window = ::CreateWindowExA(0, "LumiFakeWizard", uidriver::kWizardCaption,
-                                    WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr,
-                                    nullptr, nullptr, nullptr);
+    HWND window =
+        ::CreateWindowExA(0, "LumiFakeWizard", kWizardCaption, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
+                          0, 300, 200, nullptr, nullptr, nullptr, nullptr);
     ::CreateWindowExA(0, "BUTTON", "Install", WS_CHILD | WS_VISIBLE, 10, 10, 80, 24, window,
-                      reinterpret_cast<HMENU>(uidriver::kInstallId), nullptr, nullptr);
+                      reinterpret_cast<HMENU>(IDC_INSTALL), nullptr, nullptr);
     ::CreateWindowExA(0, "EDIT", "", WS_CHILD, 10, 40, 200, 24, window,
-                      reinterpret_cast<HMENU>(uidriver::kStatusBoxId), nullptr, nullptr);
+                      reinterpret_cast<HMENU>(IDC_STATUS), nullptr, nullptr);
     MSG message;
     while (::GetMessageA(&message, nullptr, 0, 0) > 0) ::DispatchMessageA(&message);
     return static_cast<int>(message.wParam);
@@ -144,8 +146,8 @@ std::vector<Event::Kind> Kinds(const uidriver::Outcome& outcome,
 // A window of the test program itself with the wizard's caption: the driver must not take it
 // for the program it started.
 struct DecoyWizard {
-    HWND window = ::CreateWindowExA(0, "STATIC", uidriver::kWizardCaption, WS_POPUP | WS_VISIBLE, 0,
-                                    0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+    HWND window = ::CreateWindowExA(0, "STATIC", kWizardCaption, WS_POPUP | WS_VISIBLE, 0, 0, 50,
+                                    50, nullptr, nullptr, nullptr, nullptr);
     ~DecoyWizard() { ::DestroyWindow(window); }
 };
 
@@ -183,6 +185,11 @@ TEST_F(StandinPackage, KeepsItsWindowForTheTimeItIsToldThenEnds) {
         SCOPED_TRACE(c.name);
         UiDriver driver;
         ASSERT_TRUE(driver.Start({package, std::string(), c.environment})) << driver.Error();
+        // The driver's own environment is as it was, for the programs it starts later.
+        char stay[16] = {};
+        EXPECT_EQ(5u, ::GetEnvironmentVariableA("LUMI_STANDIN_PACKAGE_MS", stay, sizeof(stay)));
+        EXPECT_STREQ("60000", stay);
+        EXPECT_EQ(0u, ::GetEnvironmentVariableA("LUMI_STANDIN_PACKAGE_NOWINDOW", nullptr, 0));
         uidriver::Plan plan;
         plan.caption = kPackageTitle;
         plan.closeAtMs = c.closeAtMs;
@@ -202,7 +209,7 @@ TEST_F(StandinPackage, IsFoundByItsTitleLikeTheWatcherDoesButNeverAsTheWizard) {
     HWND window = driver.WaitForWindow(kPackageTitle, 5000);
     ASSERT_NE(nullptr, window);
     EXPECT_EQ(window, ::FindWindowA(nullptr, kPackageTitle));
-    EXPECT_EQ(nullptr, driver.WaitForWindow(uidriver::kWizardCaption, 300));
+    EXPECT_EQ(nullptr, driver.WaitForWindow(kWizardCaption, 300));
     DWORD exitCode = 1;
     EXPECT_TRUE(driver.WaitForExit(10000, exitCode));
 }
@@ -324,7 +331,7 @@ TEST(UiDriver, CarriesOutCommandsAndTheCloseAtTheirMoments) {
     uidriver::Plan cancelWhilePackageOpen;
     cancelWhilePackageOpen.pressInstall = true;
     cancelWhilePackageOpen.afterWindow = kPackageTitle;
-    cancelWhilePackageOpen.commands = {{uidriver::kCancelId, 0}};
+    cancelWhilePackageOpen.commands = {{IDC_CLOSE_BUTTON, 0}};
     const Case cases[] = {
         {"close after 300 ms", close, 9, 300},
         {"command 1002 at 300 ms", command, 1002, 300},
