@@ -27,8 +27,7 @@ package_ms=${LUMI_DEMO_PACKAGE_MS:-3000}
 wine_environment "$prefix"
 scenario=$(winpath "$scenario_file")
 
-# Every wait has a time limit.
-limit() { local seconds=$1; shift; timeout -k 5 "$seconds" "$@"; }
+# Every wait has a time limit (limit, from wine-prefix.sh).
 ms_since() { echo $(( ($(date +%s%N) - $1) / 1000000 )); }
 step() { printf '  %s\n' "$*"; }
 
@@ -46,14 +45,8 @@ sed -n '/^[[:space:]]*[^#[:space:]]/q; s/^#[[:space:]]\{0,1\}/    /p' "$scenario
 echo
 
 # A fresh machine for every run.
-wine_server -k >/dev/null 2>&1
-rm -rf "$prefix" "$work"
-mkdir -p "$work"
 step "creating a fresh Wine prefix in $prefix (about 15 s)"
-wine_create_prefix "$work/wineboot.log" ||
-    die "cannot create the Wine prefix; see $work/wineboot.log"
-# One server for all the steps below.
-wine_server -p
+wine_fresh_prefix "$work" || die "cannot create the Wine prefix; see $work/wineboot.log"
 
 # One simpc seeds the machine, takes a snapshot, holds the scenario's files open, runs Setup.exe
 # and presses "Install", lets the files go, takes a second snapshot and reports, telling each
