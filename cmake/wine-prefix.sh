@@ -23,6 +23,9 @@ wine_environment() {
     unset DISPLAY WAYLAND_DISPLAY
 }
 
+# Runs a command with a time limit in seconds (and kills it 5 s later if it ignores the stop).
+limit() { local seconds=$1; shift; timeout -k 5 "$seconds" "$@"; }
+
 # A Windows program (or one of Wine's own: wineboot, reg, winecfg) in the prefix.
 wine_run() { "$WINE_LOADER" "$@"; }
 # The prefix's server: -k ends it with everything in it, -w waits for it, -p keeps it running.
@@ -40,10 +43,20 @@ wine_check() {
 # when a step failed; wineboot's own output goes to the file named by $1.
 wine_create_prefix() {
     wine_check 2>>"$1" || return 1
-    timeout -k 5 300 "$WINE_LOADER" wineboot -i >"$1" 2>&1 || return 1
-    timeout -k 5 60 "$WINE_LOADER" reg add 'HKCU\Software\Wine\Drivers' /v Graphics \
+    limit 300 "$WINE_LOADER" wineboot -i >"$1" 2>&1 || return 1
+    limit 60 "$WINE_LOADER" reg add 'HKCU\Software\Wine\Drivers' /v Graphics \
         /d "${2:-null}" /f >/dev/null 2>&1 || return 1
-    timeout -k 5 60 "$WINE_SERVER" -w
+    limit 60 "$WINE_SERVER" -w
+}
+
+# A fresh prefix at WINEPREFIX and an empty work folder $1, with the prefix's server kept running
+# for every step after it, so that none of them pays for starting it. Non-zero when the prefix
+# cannot be made; wineboot's output is in $1/wineboot.log.
+wine_fresh_prefix() {
+    limit 30 "$WINE_SERVER" -k >/dev/null 2>&1
+    rm -rf "$WINEPREFIX" "$1" && mkdir -p "$1" || return 1
+    wine_create_prefix "$1/wineboot.log" || return 1
+    "$WINE_SERVER" -p
 }
 
 # Wine sees the Linux file system as drive Z:.

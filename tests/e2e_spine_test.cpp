@@ -24,24 +24,22 @@ const char* const kNoScreenReader =
     "There is no screen reader on your PC. Please install screen reader program in advance.";
 
 // Wine's per-program Windows version, for every program named Setup.exe in this prefix, as this
-// bench emulates it (see simpc::BenchWindows).
+// bench emulates it (see simpc::BenchWindows), and put back as it was afterwards.
 class EmulatedWindows {
 public:
     explicit EmulatedWindows(const char* asked) {
         std::string version;
         if (!simpc::BenchWindows(asked, version, skipReason)) return;
-        HKEY key = nullptr;
-        ::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                          nullptr);
-        ::RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
-                         static_cast<DWORD>(version.size() + 1));
-        ::RegCloseKey(key);
+        simpc::Scenario scenario;
+        scenario.windows = asked;
+        std::string error;
+        EXPECT_TRUE(simpc::Seed(scenario, record, error)) << error;
     }
-    ~EmulatedWindows() { ::RegDeleteKeyA(HKEY_CURRENT_USER, kKey); }
+    ~EmulatedWindows() { simpc::Unseed(record); }
     std::string skipReason;  // set when this bench cannot emulate that Windows
 
 private:
-    static constexpr const char* kKey = "Software\\Wine\\AppDefaults\\Setup.exe";
+    simpc::SeedRecord record;
 };
 
 struct SetupRun {

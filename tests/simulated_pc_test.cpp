@@ -11,6 +11,7 @@
 #include "tools/demo/simpc/Scenario.h"
 #include "tools/demo/simpc/Snapshot.h"
 #include "tools/demo/simpc/Transcript.h"
+#include "tools/machine/Machine.h"
 
 using testing_support::ReadTextFile;
 using testing_support::TempDir;
@@ -20,21 +21,8 @@ namespace {
 
 // A string value; empty when it cannot be read.
 std::string StringValue(HKEY root, const std::string& subkey, const char* name) {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
-    char data[256] = {};
-    DWORD size = sizeof(data) - 1;
-    const LONG status =
-        ::RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
-    ::RegCloseKey(key);
-    return status == ERROR_SUCCESS ? data : "";
-}
-
-bool KeyExists(HKEY root, const std::string& subkey) {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    ::RegCloseKey(key);
-    return true;
+    std::string value;
+    return machine::ReadString(root, subkey, name, value) ? value : "";
 }
 
 simpc::Scenario Parse(const std::string& text) {
@@ -147,7 +135,7 @@ TEST(Seeding, CreatesTheScenarioAndTakesAwayOnlyWhatItCreated) {
     testing_support::MakeFolders(kept);
     WriteTextFile(kept + "\\mine.txt", "not the scenario's");
     const std::string key = "Software\\LumiSimpcSeedingTest";
-    simpc::RemoveMachineKey(key);
+    machine::RemoveKey(HKEY_LOCAL_MACHINE, key);
 
     const simpc::Scenario scenario = Parse(
         "key HKLM\\" + key + "\\Reader\\1.0\n" + "value Target = C:\\Reader\n" + "folder " +
@@ -165,7 +153,7 @@ TEST(Seeding, CreatesTheScenarioAndTakesAwayOnlyWhatItCreated) {
     WriteTextFile(kept + "\\Settings\\enu\\default.JKM", "[LumiTac Keys]\r\n");
 
     simpc::Unseed(record);
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key));
+    EXPECT_FALSE(machine::KeyExists(HKEY_LOCAL_MACHINE, key));
     EXPECT_FALSE(testing_support::FolderExists(kept + "\\Settings"));
     EXPECT_FALSE(testing_support::FileExists(kept + "\\braille.ini"));
     EXPECT_EQ("not the scenario's", ReadTextFile(kept + "\\mine.txt"));
@@ -190,7 +178,7 @@ TEST(Seeding, SetsTheWindowsVersionTheBenchCanEmulateForTheWizardAloneAndPutsItB
             EXPECT_NE(std::string::npos, error.find("x86_64 bench cannot run")) << error;
         }
         simpc::Unseed(record);
-        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, simpc::kVersionKey)) << row.asked;
+        EXPECT_FALSE(machine::KeyExists(HKEY_CURRENT_USER, simpc::kVersionKey)) << row.asked;
     }
 }
 
@@ -324,35 +312,31 @@ TEST(Changes, AreListedPerGroupWithOldAndNewValues) {
     EXPECT_NE(std::string::npos, simpc::FormatChanges(changes).find("Idle\n  no change\n"));
 }
 
-TEST(Changes, OfTheRealMachineSurviveBeingSavedAndLoaded) {
+TEST(Changes, OfTheRealMachineAreReadFromItsFiles) {
     TempDir temp;
     testing_support::MakeFolders(temp / "reader\\Settings");
     WriteTextFile(temp / "reader\\braille.ini", "[list]\r\nItem1=Tab\there\\n\r\n");
     WriteTextFile(temp / "reader\\QTL1.bk0", "old");
     const simpc::Scenario scenario = Parse("group Reader\nwatch " + temp / "reader" + "\n");
     const simpc::Snapshot before = simpc::TakeSnapshot(scenario);
-
-    simpc::Snapshot loaded;
-    std::string error;
-    ASSERT_TRUE(simpc::LoadSnapshot(simpc::SaveSnapshot(before), loaded, error)) << error;
-    EXPECT_TRUE(simpc::DiffSnapshots(scenario, before, loaded)[0].lines.empty());
-    ASSERT_EQ(1u, loaded.files.count(simpc::Lower(temp / "reader\\braille.ini")));
+    ASSERT_EQ(1u, before.files.count(simpc::Lower(temp / "reader\\braille.ini")));
     EXPECT_EQ(
         "Tab\there\\n",
-        loaded.files[simpc::Lower(temp / "reader\\braille.ini")].sections[0].entries[0].value);
+        before.files.at(simpc::Lower(temp / "reader\\braille.ini")).sections[0].entries[0].value);
+    EXPECT_TRUE(
+        simpc::DiffSnapshots(scenario, before, simpc::TakeSnapshot(scenario))[0].lines.empty());
 
     ::DeleteFileA((temp / "reader\\QTL1.bk0").c_str());
     WritePrivateProfileStringA("list", "Item2", "\"Lumitactile\"",
                                (temp / "reader\\braille.ini").c_str());
     const std::vector<simpc::GroupChanges> changes =
-        simpc::DiffSnapshots(scenario, loaded, simpc::TakeSnapshot(scenario));
+        simpc::DiffSnapshots(scenario, before, simpc::TakeSnapshot(scenario));
     EXPECT_EQ((std::vector<std::string>{
                   "changed  " + temp / "reader\\braille.ini",
                   "           [list] Item2 = \"Lumitactile\"   added",
                   "deleted  " + temp / "reader\\QTL1.bk0",
               }),
               changes[0].lines);
-    EXPECT_FALSE(simpc::LoadSnapshot("something else\n", loaded, error));
 }
 
 // ---- Reading a run back ----------------------------------------------------------------------
@@ -377,7 +361,7 @@ TEST(RunTranscript, MergesTheDriversEventsWithTheTracedTextsAndPrompts) {
         "104.151:0030:trace:winmm:proc_PlaySound SoundName=L\"sound\\\\restart.wav\" !\n";
     const simpc::RunReport report = simpc::ReadRun(driver, trace);
     EXPECT_TRUE(report.RanToEnd()) << report.Problem();
-    EXPECT_EQ(simpc::kRestartVerdict, report.verdict);
+    EXPECT_EQ("Please restart screen reader.", report.verdict);
     EXPECT_EQ(4310, report.endMs);
     std::vector<std::string> lines;
     for (const simpc::TranscriptLine& line : report.transcript) {

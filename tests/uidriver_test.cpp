@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "res/resource.h"
 #include "tests/support/TestSupport.h"
 #include "tools/uidriver/UiDriver.h"
 
@@ -14,12 +15,12 @@ using testing_support::FullPath;
 using testing_support::MediumFolder;
 using testing_support::ReadTextFile;
 using testing_support::TempDir;
-using testing_support::TestProgramFolder;
 using uidriver::Event;
 using uidriver::UiDriver;
 
 namespace {
 
+const char* const kWizardCaption = "Lumitactile Driver Installation ";
 const char* const kPackageTitle = "FTDI Driver Installation";
 const char* const kFakeWizardVariable = "LUMI_FAKE_WIZARD";
 
@@ -35,11 +36,11 @@ std::string fakeMode;
 int fakeExitCode = 0;
 
 LRESULT CALLBACK FakeWizardProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    HWND status = ::GetDlgItem(window, uidriver::kStatusBoxId);
+    HWND status = ::GetDlgItem(window, IDC_STATUS);
     switch (message) {
         case WM_COMMAND:
-            if (LOWORD(wParam) == uidriver::kInstallId) {
-                ::EnableWindow(::GetDlgItem(window, uidriver::kInstallId), FALSE);
+            if (LOWORD(wParam) == IDC_INSTALL) {
+                ::EnableWindow(::GetDlgItem(window, IDC_INSTALL), FALSE);
                 ::ShowWindow(status, SW_SHOW);
                 ::SetWindowTextA(status, "First");
                 if (fakeMode != "stays")
@@ -84,13 +85,13 @@ int RunFakeWizard() {
     windowClass.lpfnWndProc = FakeWizardProc;
     windowClass.lpszClassName = "LumiFakeWizard";
     ::RegisterClassA(&windowClass);
-    HWND window = ::CreateWindowExA(0, "LumiFakeWizard", uidriver::kWizardCaption,
-                                    WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr,
-                                    nullptr, nullptr, nullptr);
+    HWND window =
+        ::CreateWindowExA(0, "LumiFakeWizard", kWizardCaption, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
+                          0, 300, 200, nullptr, nullptr, nullptr, nullptr);
     ::CreateWindowExA(0, "BUTTON", "Install", WS_CHILD | WS_VISIBLE, 10, 10, 80, 24, window,
-                      reinterpret_cast<HMENU>(uidriver::kInstallId), nullptr, nullptr);
+                      reinterpret_cast<HMENU>(IDC_INSTALL), nullptr, nullptr);
     ::CreateWindowExA(0, "EDIT", "", WS_CHILD, 10, 40, 200, 24, window,
-                      reinterpret_cast<HMENU>(uidriver::kStatusBoxId), nullptr, nullptr);
+                      reinterpret_cast<HMENU>(IDC_STATUS), nullptr, nullptr);
     MSG message;
     while (::GetMessageA(&message, nullptr, 0, 0) > 0) ::DispatchMessageA(&message);
     return static_cast<int>(message.wParam);
@@ -145,8 +146,8 @@ std::vector<Event::Kind> Kinds(const uidriver::Outcome& outcome,
 // A window of the test program itself with the wizard's caption: the driver must not take it
 // for the program it started.
 struct DecoyWizard {
-    HWND window = ::CreateWindowExA(0, "STATIC", uidriver::kWizardCaption, WS_POPUP | WS_VISIBLE, 0,
-                                    0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+    HWND window = ::CreateWindowExA(0, "STATIC", kWizardCaption, WS_POPUP | WS_VISIBLE, 0, 0, 50,
+                                    50, nullptr, nullptr, nullptr, nullptr);
     ~DecoyWizard() { ::DestroyWindow(window); }
 };
 
@@ -184,6 +185,11 @@ TEST_F(StandinPackage, KeepsItsWindowForTheTimeItIsToldThenEnds) {
         SCOPED_TRACE(c.name);
         UiDriver driver;
         ASSERT_TRUE(driver.Start({package, std::string(), c.environment})) << driver.Error();
+        // The driver's own environment is as it was, for the programs it starts later.
+        char stay[16] = {};
+        EXPECT_EQ(5u, ::GetEnvironmentVariableA("LUMI_STANDIN_PACKAGE_MS", stay, sizeof(stay)));
+        EXPECT_STREQ("60000", stay);
+        EXPECT_EQ(0u, ::GetEnvironmentVariableA("LUMI_STANDIN_PACKAGE_NOWINDOW", nullptr, 0));
         uidriver::Plan plan;
         plan.caption = kPackageTitle;
         plan.closeAtMs = c.closeAtMs;
@@ -203,7 +209,7 @@ TEST_F(StandinPackage, IsFoundByItsTitleLikeTheWatcherDoesButNeverAsTheWizard) {
     HWND window = driver.WaitForWindow(kPackageTitle, 5000);
     ASSERT_NE(nullptr, window);
     EXPECT_EQ(window, ::FindWindowA(nullptr, kPackageTitle));
-    EXPECT_EQ(nullptr, driver.WaitForWindow(uidriver::kWizardCaption, 300));
+    EXPECT_EQ(nullptr, driver.WaitForWindow(kWizardCaption, 300));
     DWORD exitCode = 1;
     EXPECT_TRUE(driver.WaitForExit(10000, exitCode));
 }
@@ -325,7 +331,7 @@ TEST(UiDriver, CarriesOutCommandsAndTheCloseAtTheirMoments) {
     uidriver::Plan cancelWhilePackageOpen;
     cancelWhilePackageOpen.pressInstall = true;
     cancelWhilePackageOpen.afterWindow = kPackageTitle;
-    cancelWhilePackageOpen.commands = {{uidriver::kCancelId, 0}};
+    cancelWhilePackageOpen.commands = {{IDC_CLOSE_BUTTON, 0}};
     const Case cases[] = {
         {"close after 300 ms", close, 9, 300},
         {"command 1002 at 300 ms", command, 1002, 300},
@@ -354,80 +360,6 @@ TEST(UiDriver, KillsAProgramThatOutlivesTheTimeLimit) {
     ASSERT_FALSE(outcome.events.empty());
     EXPECT_EQ(Event::kTimeout, outcome.events.back().kind);
     EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(driver.Process(), 0));
-}
-
-// ---- The uidriver program --------------------------------------------------------------------
-
-// Runs uidriver.exe with the arguments; its exit code and what it printed.
-DWORD RunUiDriverProgram(const std::string& arguments, std::string& output) {
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
-    if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return 0xFFFFFFFF;
-    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
-    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION created = {};
-    const std::string exe = FullPath(TestProgramFolder() + "\\..\\tools\\uidriver.exe");
-    std::string commandLine = "\"" + exe + "\" " + arguments;
-    const BOOL started = ::CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
-                                          nullptr, nullptr, &startup, &created);
-    ::CloseHandle(writeEnd);
-    output.clear();
-    char buffer[4096];
-    DWORD got = 0;
-    while (started && ::ReadFile(readEnd, buffer, sizeof(buffer), &got, nullptr) && got > 0) {
-        output.append(buffer, got);
-    }
-    ::CloseHandle(readEnd);
-    if (!started) return 0xFFFFFFFF;
-    ::WaitForSingleObject(created.hProcess, INFINITE);
-    DWORD exitCode = 0xFFFFFFFF;
-    ::GetExitCodeProcess(created.hProcess, &exitCode);
-    ::CloseHandle(created.hProcess);
-    ::CloseHandle(created.hThread);
-    return exitCode;
-}
-
-TEST(UiDriverProgram, PrintsOneLinePerEventAndTellsHowTheRunEnded) {
-    struct Case {
-        const char* mode;
-        const char* options;
-        DWORD exitCode;
-        std::vector<std::string> lines;  // each line with its time taken off
-    };
-    const Case cases[] = {
-        {"ends",
-         "--press-install --timeout 20",
-         0,
-         {"status-shown", "status First", "install-disabled", "status Second", "status-hidden",
-          "exit 7"}},
-        {"stays",
-         "--press-install --timeout 2",
-         1,
-         {"status-shown", "status First", "install-disabled", "timeout"}},
-        {"ends", "--press-install --close-after soon", 3, {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.mode) + " " + c.options);
-        const std::string arguments = "--exe \"" + TestExe() + "\" --env " + kFakeWizardVariable +
-                                      "=" + c.mode + " " + c.options;
-        std::string output;
-        EXPECT_EQ(c.exitCode, RunUiDriverProgram(arguments, output));
-        EXPECT_EQ(std::string::npos, output.find('\r'));
-        std::vector<std::string> lines;
-        for (const std::string& line : Lines(output)) {
-            const size_t blank = line.find(' ');
-            const bool timed = blank != std::string::npos &&
-                               line.find_first_not_of("0123456789") == blank && blank > 0;
-            lines.push_back(timed ? line.substr(blank + 1) : line);
-        }
-        EXPECT_EQ(c.lines, lines) << output;
-    }
 }
 
 }  // namespace

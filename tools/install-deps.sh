@@ -13,10 +13,6 @@ if [ "$(id -u)" != "0" ]; then
     echo "install-deps: these Debian packages are missing and only root can install them:$missing" >&2
     exit 1
 fi
-case "$missing" in
-    *:i386*)
-        dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386 ;;
-esac
 echo "install-deps: installing$missing"
 apt-get update -qq
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null

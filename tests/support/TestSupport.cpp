@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "res/resource.h"
+#include "tools/machine/Machine.h"
 
 namespace testing_support {
 
@@ -109,55 +110,23 @@ std::string TempDir::operator/(const std::string& relative) const {
     return path + "\\" + relative;
 }
 
-namespace {
-
-bool DeleteKeyTree(HKEY parent, const std::string& subkey) {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(parent, subkey.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    for (;;) {
-        char name[1024];
-        DWORD length = sizeof(name);
-        if (::RegEnumKeyExA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS) {
-            break;
-        }
-        if (!DeleteKeyTree(key, name)) break;
-    }
-    ::RegCloseKey(key);
-    return ::RegDeleteKeyA(parent, subkey.c_str()) == ERROR_SUCCESS;
-}
-
-}  // namespace
-
 ScopedMachineKey::ScopedMachineKey(const std::string& subkey) : root(subkey) {
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, root);
+    machine::RemoveKey(HKEY_LOCAL_MACHINE, root);
 }
 
 ScopedMachineKey::~ScopedMachineKey() {
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, root);
+    machine::RemoveKey(HKEY_LOCAL_MACHINE, root);
 }
 
 void ScopedMachineKey::CreateSubkey(const std::string& subkey) {
     const std::string full = subkey.empty() ? root : root + "\\" + subkey;
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, full.c_str(), 0, nullptr, 0,
-                                               KEY_ALL_ACCESS, nullptr, &key, nullptr))
-        << full;
-    ::RegCloseKey(key);
+    ASSERT_EQ(ERROR_SUCCESS, machine::CreateKey(HKEY_LOCAL_MACHINE, full)) << full;
 }
 
 void ScopedMachineKey::SetString(const std::string& subkey, const char* name,
                                  const std::string& value) {
     const std::string full = subkey.empty() ? root : root + "\\" + subkey;
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, full.c_str(), 0, nullptr, 0,
-                                               KEY_ALL_ACCESS, nullptr, &key, nullptr))
-        << full;
-    ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                     static_cast<DWORD>(value.size() + 1));
-    ::RegCloseKey(key);
+    ASSERT_EQ(ERROR_SUCCESS, machine::WriteString(HKEY_LOCAL_MACHINE, full, name, value)) << full;
 }
 
 ScopedFolder::ScopedFolder(const std::string& path) : path(path) {
@@ -169,65 +138,28 @@ ScopedFolder::~ScopedFolder() {
 }
 
 void WriteTextFile(const std::string& path, const std::string& content) {
-    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file) << "cannot write " << path;
-    DWORD written = 0;
-    ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-    ::CloseHandle(file);
+    ASSERT_TRUE(machine::WriteWholeFile(path, content)) << "cannot write " << path;
 }
 
 std::string ReadTextFile(const std::string& path) {
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::string();
     std::string content;
-    char buffer[4096];
-    DWORD got = 0;
-    while (::ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) {
-        content.append(buffer, got);
-    }
-    ::CloseHandle(file);
-    return content;
+    return machine::ReadWholeFile(path, content) ? content : std::string();
 }
 
 bool FileExists(const std::string& path) {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    return machine::FileExists(path);
 }
 
 bool FolderExists(const std::string& path) {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return machine::FolderExists(path);
 }
 
 void MakeFolders(const std::string& path) {
-    for (size_t i = 3; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == '\\') {
-            ::CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
-        }
-    }
+    static_cast<void>(machine::MakeFolders(path));
 }
 
 void RemoveTree(const std::string& path) {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return;
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileA(path.c_str());
-        return;
-    }
-    WIN32_FIND_DATAA entry;
-    HANDLE search = ::FindFirstFileA((path + "\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = entry.cFileName;
-            if (name != "." && name != "..") RemoveTree(path + "\\" + name);
-        } while (::FindNextFileA(search, &entry));
-        ::FindClose(search);
-    }
-    ::RemoveDirectoryA(path.c_str());
+    machine::RemoveTree(path);
 }
 
 bool IsReadOnly(const std::string& path) {
@@ -240,9 +172,7 @@ void SetReadOnly(const std::string& path) {
 }
 
 std::string TestProgramFolder() {
-    char buffer[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    std::string path = buffer;
+    const std::string path = machine::ModulePath();
     return path.substr(0, path.find_last_of('\\'));
 }
 

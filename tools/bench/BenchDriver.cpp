@@ -6,7 +6,6 @@
 
 #include <fcntl.h>
 #include <io.h>
-#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -14,19 +13,16 @@
 #include <string>
 #include <vector>
 
+#include "app/InstallWorker.h"
 #include "tools/bench/BenchMachine.h"
 #include "tools/demo/simpc/Machine.h"
 #include "tools/demo/simpc/Scenario.h"
+#include "tools/machine/Machine.h"
 #include "tools/uidriver/UiDriver.h"
 
 namespace {
 
-const char* const kPackageTitle = "FTDI Driver Installation";
 const char* const kPackageStayVariable = "LUMI_STANDIN_PACKAGE_MS";
-// The two texts the wizard ends a run with.
-const char* const kFoundVerdict = "Please restart screen reader.";
-const char* const kNoScreenReaderVerdict =
-    "There is no screen reader on your PC. Please install screen reader program in advance.";
 
 constexpr DWORD kPollMs = 10;
 constexpr long kDefaultTimeoutS = 120;
@@ -58,32 +54,11 @@ bool ParseNumber(const std::string& text, long& number) {
     return true;
 }
 
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of('\\');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-uidriver::Launch LaunchOf(const std::string& exe, const std::vector<std::string>& environment) {
-    uidriver::Launch launch;
-    launch.exe = exe;
-    launch.currentFolder = FolderOf(exe);  // as Explorer starts a program from its folder
-    launch.environment = environment;
-    return launch;
-}
-
 long Median(std::vector<long> values) {
     if (values.empty()) return -1;
     std::sort(values.begin(), values.end());
     const size_t middle = values.size() / 2;
     return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
-SIZE_T PeakWorkingSetOf(HANDLE process) {
-    PROCESS_MEMORY_COUNTERS counters;
-    ZeroMemory(&counters, sizeof(counters));
-    counters.cb = sizeof(counters);
-    if (!::GetProcessMemoryInfo(process, &counters, sizeof(counters))) return 0;
-    return counters.PeakWorkingSetSize;
 }
 
 // The options after the command, as name and values; false on anything unknown or incomplete.
@@ -156,12 +131,12 @@ int StartUp(const Options& options) {
             const std::string& exe = options.programs[p].first;
             const std::string& caption = options.programs[p].second;
             uidriver::UiDriver driver;
-            if (!driver.Start(LaunchOf(exe, {}))) return Fail(driver.Error());
+            if (!driver.Start({exe, simpc::ParentOf(exe), {}})) return Fail(driver.Error());
             if (driver.WaitForWindow(caption.c_str(), limitMs) == nullptr) {
                 return Fail(exe + " showed no window \"" + caption + "\" within the limit");
             }
             const long ms = driver.FoundAtMs();
-            const SIZE_T peak = PeakWorkingSetOf(driver.Process());
+            const SIZE_T peak = driver.SamplePeakWorkingSet();
             DWORD exitCode = 0;
             if (!driver.Close() || !driver.WaitForExit(limitMs, exitCode)) {
                 return Fail(exe + " did not end when its window was closed");
@@ -191,7 +166,7 @@ int Idle(const Options& options) {
     const DWORD limitMs = static_cast<DWORD>(options.timeoutS) * 1000;
     const std::string& exe = options.programs[0].first;
     uidriver::UiDriver driver;
-    if (!driver.Start(LaunchOf(exe, {}))) return Fail(driver.Error());
+    if (!driver.Start({exe, simpc::ParentOf(exe), {}})) return Fail(driver.Error());
     if (driver.WaitForWindow(options.programs[0].second.c_str(), limitMs) == nullptr) {
         return Fail(exe + " showed no window within the limit");
     }
@@ -227,8 +202,8 @@ public:
         for (const simpc::Folder& folder : scenario.folders) {
             leftFolders.insert(TopFolder(folder.path));
         }
-        for (const std::string& key : leftKeys) simpc::RemoveMachineKey(key);
-        for (const std::string& folder : leftFolders) simpc::RemoveTree(folder);
+        for (const std::string& key : leftKeys) machine::RemoveKey(HKEY_LOCAL_MACHINE, key);
+        for (const std::string& folder : leftFolders) machine::RemoveTree(folder);
         return simpc::Seed(scenario, record, error);
     }
     const std::string& Text() const { return text; }
@@ -255,32 +230,19 @@ private:
 // Empty when it is all there, else what is missing.
 std::string MissingWork(const bench::MachineSize& size) {
     for (const std::string& path : bench::InstalledDriverPaths(size)) {
-        if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return path;
+        if (!machine::FileExists(path)) return path;
     }
     int patched = 0;
     const std::string header = std::string("[") + bench::kDisplayKeysSection + "]";
     for (const std::string& path : bench::KeyMapPaths(size)) {
         std::string content;
-        if (simpc::ReadWholeFile(path, content) && content.find(header) != std::string::npos) {
+        if (machine::ReadWholeFile(path, content) && content.find(header) != std::string::npos) {
             ++patched;
         }
     }
     if (patched == size.KeyMaps()) return std::string();
     return "the display's keys in " + std::to_string(size.KeyMaps() - patched) + " of " +
            std::to_string(size.KeyMaps()) + " key maps";
-}
-
-bool WriteTextFile(const std::string& path, const std::string& text) {
-    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.Get() == INVALID_HANDLE_VALUE) {
-        static_cast<void>(file.Release());
-        return false;
-    }
-    DWORD written = 0;
-    return ::WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written,
-                       nullptr) &&
-           written == text.size();
 }
 
 // ---- Patch phase -------------------------------------------------------------------------------
@@ -304,12 +266,14 @@ int Patch(const Options& options) {
         SeededMachine machine;
         std::string error;
         if (!machine.Seed(size, options.windows, error)) return Fail("cannot seed: " + error);
-        if (run == 1 && !options.save.empty() && !WriteTextFile(options.save, machine.Text())) {
+        if (run == 1 && !options.save.empty() &&
+            !machine::WriteWholeFile(options.save, machine.Text())) {
             return Fail("cannot write " + options.save);
         }
 
         uidriver::UiDriver driver;
-        if (!driver.Start(LaunchOf(options.exe, {}))) return Fail(driver.Error());
+        if (!driver.Start({options.exe, simpc::ParentOf(options.exe), {}}))
+            return Fail(driver.Error());
         uidriver::Plan plan;
         plan.pressInstall = true;
         const uidriver::Outcome outcome = driver.Run(plan, limitMs);
@@ -321,10 +285,10 @@ int Patch(const Options& options) {
         for (const uidriver::Event& event : outcome.events) {
             if (event.kind == uidriver::Event::kStatus) {
                 std::printf("patch-status %ld %ld %s\n", run, event.ms, event.text.c_str());
-                if (event.text == kNoScreenReaderVerdict) {
+                if (event.text == kNoScreenReaderText) {
                     return Fail("the wizard found no screen reader on the machine");
                 }
-                if (event.text == kFoundVerdict && verdictMs < 0) verdictMs = event.ms;
+                if (event.text == kRestartText && verdictMs < 0) verdictMs = event.ms;
             }
             if (event.kind == uidriver::Event::kExit) exitMs = event.ms;
         }
@@ -365,15 +329,16 @@ int Wait(const Options& options) {
     uidriver::UiDriver driver;
     const std::string stay =
         std::string(kPackageStayVariable) + "=" + std::to_string(options.packageMs);
-    if (!driver.Start(LaunchOf(options.exe, {stay}))) return Fail(driver.Error());
-    if (driver.WaitForWindow(uidriver::kWizardCaption, limitMs) == nullptr) {
+    if (!driver.Start({options.exe, simpc::ParentOf(options.exe), {stay}}))
+        return Fail(driver.Error());
+    if (driver.WaitForWindow(IDS_CAPTION_TEXT, limitMs) == nullptr) {
         return Fail("the wizard's window did not appear");
     }
     if (!driver.PressInstall()) return Fail("cannot press Install");
 
     auto waitFor = [&](bool open) {
         for (;;) {
-            if ((::FindWindowA(nullptr, kPackageTitle) != nullptr) == open) return true;
+            if ((::FindWindowA(nullptr, kPackageWindowTitle) != nullptr) == open) return true;
             if (driver.SinceStart() >= static_cast<long>(limitMs)) return false;
             ::Sleep(kPollMs);
         }

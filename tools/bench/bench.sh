@@ -40,7 +40,6 @@ command -v "$objdump" >/dev/null || die "no $objdump (make deps installs it)"
 . "$(dirname "$0")/../../cmake/wine-prefix.sh"
 wine_environment "$prefix"
 
-limit() { local seconds=$1; shift; timeout -k 5 "$seconds" "$@"; }
 step() { printf '  %s\n' "$*" >&2; }
 # Runs the driver; its figures go to the log named, its complaints to the log's .err.
 measure() {
@@ -52,21 +51,14 @@ measure() {
 figure() { awk -v name="$2" -v index_="${3:-}" \
     '$1 == name && (index_ == "" || $2 == index_) { print $NF; exit }' "$1"; }
 
-finish() { limit 30 "$WINE_SERVER" -k >/dev/null 2>&1; }
-trap finish EXIT
+trap 'limit 30 "$WINE_SERVER" -k >/dev/null 2>&1' EXIT
 
 echo "Lumitactile driver installation wizard: benchmark" >&2
 echo "Times and memory: the x86_64 bench build under Wine's 64-bit loader (this host may refuse" >&2
 echo "32-bit programs). Size and imports: the shipped i686 Setup.exe." >&2
 wine_check || die "cannot run the bench"
-limit 30 "$WINE_SERVER" -k >/dev/null 2>&1
-rm -rf "$prefix" "$work"
-mkdir -p "$work"
 step "creating a fresh Wine prefix in $prefix (about 15 s)"
-wine_create_prefix "$work/wineboot.log" ||
-    die "cannot create the Wine prefix; see $work/wineboot.log"
-# One server for all the runs, so none of them pays for starting it.
-wine_server -p
+wine_fresh_prefix "$work" || die "cannot create the Wine prefix; see $work/wineboot.log"
 
 # Prompts silent: a copy of the medium without its sound folder (sndPlaySound then finds no
 # file). Setup.exe runs from the copy's root, which is also its current folder.

@@ -2,9 +2,9 @@
 # make demo: runs the wizard on a simulated PC and shows what it did.
 #   tools/demo/demo.sh <build folder> <scenario file>
 # The build folder is the bench's (build/x86_64): its medium and the simpc tool (make build),
-# run under Wine's 64-bit loader. Every run gets a
-# fresh Wine prefix of its own, <build folder>/demo-prefix, seeded from the scenario; nothing
-# else is touched. LUMI_DEMO_PACKAGE_MS sets how long the stand-in driver package stays open.
+# run under Wine's 64-bit loader. Every run gets a fresh Wine prefix of its own,
+# <build folder>/demo-prefix, seeded from the scenario; nothing else is touched.
+# LUMI_DEMO_PACKAGE_MS sets how long the stand-in driver package stays open.
 set -u
 
 started=$(date +%s%N)
@@ -27,22 +27,12 @@ package_ms=${LUMI_DEMO_PACKAGE_MS:-3000}
 wine_environment "$prefix"
 scenario=$(winpath "$scenario_file")
 
-# Every wait has a time limit.
-limit() { local seconds=$1; shift; timeout -k 5 "$seconds" "$@"; }
-simpc() { limit 60 "$WINE_LOADER" "$simpc_exe" "$@"; }
+# Every wait has a time limit (limit, from wine-prefix.sh).
 ms_since() { echo $(( ($(date +%s%N) - $1) / 1000000 )); }
 step() { printf '  %s\n' "$*"; }
 
-hold_pid=""
-finish() {
-    if [ -n "$hold_pid" ]; then
-        simpc release >/dev/null 2>&1
-        limit 10 tail --pid="$hold_pid" -f /dev/null 2>/dev/null
-    fi
-    # The prefix's own server, with whatever is still running in it.
-    wine_server -k >/dev/null 2>&1
-}
-trap finish EXIT
+# The prefix's own server, with whatever is still running in it.
+trap 'wine_server -k >/dev/null 2>&1' EXIT
 
 echo "Lumitactile driver installation wizard: demo on a simulated PC"
 echo "Build: the x86_64 test bench's medium, $medium, under Wine's 64-bit loader."
@@ -55,63 +45,32 @@ sed -n '/^[[:space:]]*[^#[:space:]]/q; s/^#[[:space:]]\{0,1\}/    /p' "$scenario
 echo
 
 # A fresh machine for every run.
-wine_server -k >/dev/null 2>&1
-rm -rf "$prefix" "$work"
-mkdir -p "$work"
 step "creating a fresh Wine prefix in $prefix (about 15 s)"
-wine_create_prefix "$work/wineboot.log" ||
-    die "cannot create the Wine prefix; see $work/wineboot.log"
-# One server for all the steps below.
-wine_server -p
+wine_fresh_prefix "$work" || die "cannot create the Wine prefix; see $work/wineboot.log"
 
-step "seeding the machine from the scenario"
-simpc seed "$scenario" >"$work/seed.log" 2>&1 || die "$(tail -n 1 "$work/seed.log")"
-sed -n 's/^Windows /  Windows /p' "$work/seed.log"
-run_medium=$(simpc medium "$scenario" "$(winpath "$medium")" "$(winpath "$work/medium")" 2>"$work/medium.log") ||
-    die "cannot prepare the medium: $(cat "$work/medium.log")"
-[ "$run_medium" = "$(winpath "$medium")" ] || step "using a copy of the medium: $run_medium"
-simpc snapshot "$scenario" "$(winpath "$work/before.snapshot")" || die "cannot take the first snapshot"
-
-if grep -q '^[[:space:]]*hold[[:space:]]' "$scenario_file"; then
-    limit 900 "$WINE_LOADER" "$simpc_exe" hold "$scenario" --timeout 600 >"$work/hold.log" 2>&1 &
-    hold_pid=$!
-    for _ in $(seq 1 300); do
-        grep -q '^holding' "$work/hold.log" 2>/dev/null && break
-        kill -0 "$hold_pid" 2>/dev/null || die "cannot hold the scenario's files: $(cat "$work/hold.log")"
-        sleep 0.1
-    done
-    grep -q '^holding' "$work/hold.log" || die "the scenario's files were not held within 30 s"
-    step "$(head -n 1 "$work/hold.log") open, as a running screen reader would"
-fi
-
-step "starting Setup.exe in $run_medium and pressing \"Install\""
-echo
+# One simpc seeds the machine, takes a snapshot, holds the scenario's files open, runs Setup.exe
+# and presses "Install", lets the files go, takes a second snapshot and reports, telling each
+# step. The wizard is read from outside: the UI driver polls its window, and Wine's traces of the
+# edit control and of the sound functions give each text and prompt its moment. Wine writes them
+# to the Linux standard error that Setup.exe takes over from simpc, so simpc's goes to the trace
+# file, which simpc reads when Setup.exe has ended; simpc's own complaints land there too.
 run_started=$(date +%s%N)
-# The wizard is read from outside: the UI driver polls its window, and Wine's traces of the
-# edit control and of the sound functions (written to simpc's standard error, which Setup.exe
-# takes over) give each text and prompt its moment.
-limit 180 "$WINE_LOADER" "$simpc_exe" run --medium "$run_medium" \
-    --env "LUMI_STANDIN_PACKAGE_MS=$package_ms" --timeout 120 \
-    >"$work/run.log" 2>"$work/trace.log"
-run_status=$?
+limit 300 "$WINE_LOADER" "$simpc_exe" "$scenario" "$(winpath "$medium")" "$(winpath "$work")" \
+    "$(winpath "$work/trace.log")" --env "LUMI_STANDIN_PACKAGE_MS=$package_ms" --timeout 120 \
+    2>"$work/trace.log"
+status=$?
 run_ms=$(ms_since "$run_started")
-
-if [ -n "$hold_pid" ]; then
-    simpc release >/dev/null 2>&1
-    limit 30 tail --pid="$hold_pid" -f /dev/null 2>/dev/null
-    hold_pid=""
+# 2 and above: the machine could not be set up for the run, or simpc did not end.
+if [ "$status" -ge 2 ]; then
+    complaint=$(grep '^simpc: ' "$work/trace.log" | tail -n 1)
+    die "${complaint:-simpc ended with status $status; see $work/trace.log}"
 fi
-simpc snapshot "$scenario" "$(winpath "$work/after.snapshot")" || die "cannot take the second snapshot"
-
-simpc report "$scenario" "$(winpath "$work/before.snapshot")" "$(winpath "$work/after.snapshot")" \
-    "$(winpath "$work/run.log")" "$(winpath "$work/trace.log")"
-report_status=$?
 echo
 printf 'Wall time: %.1f s for the run, %.1f s for the whole demo (fresh prefix included).\n' \
     "$(echo "$run_ms" | awk '{print $1 / 1000}')" "$(ms_since "$started" | awk '{print $1 / 1000}')"
 echo "The UI driver's events are in $work/run.log, Wine's traces in $work/trace.log."
 
-if [ "$run_status" -ne 0 ] || [ "$report_status" -ne 0 ]; then
+if [ "$status" -ne 0 ]; then
     echo "demo: the wizard did not run to its end (see above)." >&2
     exit 1
 fi

@@ -14,10 +14,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "tools/machine/Machine.h"
 #include "tools/standin/StandinLog.h"
 
 namespace {
 
+// The wizard's kPackageWindowTitle, which the product defines in its worker's object file: linking
+// that would bring the whole wizard into the stand-in.
 const char* const kWindowTitle = "FTDI Driver Installation";
 const char* const kWindowClass = "LumitactileStandinPackage";
 const char* const kStayVariable = "LUMI_STANDIN_PACKAGE_MS";
@@ -31,7 +34,7 @@ constexpr UINT_PTR kStayTimer = 1;
 // The stay from the environment; the default when it is unset or not a plain number.
 DWORD StayMs() {
     std::string value;
-    if (!standin::ReadEnvironment(kStayVariable, value) || value.empty()) return kDefaultStayMs;
+    if (!machine::ReadEnvironment(kStayVariable, value) || value.empty()) return kDefaultStayMs;
     unsigned long long ms = 0;
     for (char c : value) {
         if (c < '0' || c > '9') return kDefaultStayMs;
@@ -43,7 +46,7 @@ DWORD StayMs() {
 
 bool WithoutWindow() {
     std::string value;
-    return standin::ReadEnvironment(kNoWindowVariable, value) && value == "1";
+    return machine::ReadEnvironment(kNoWindowVariable, value) && value == "1";
 }
 
 LRESULT CALLBACK PackageWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

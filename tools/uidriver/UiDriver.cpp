@@ -3,11 +3,10 @@
 #include <psapi.h>
 
 #include <algorithm>
-#include <cctype>
+
+#include "tools/machine/Machine.h"
 
 namespace uidriver {
-
-const char* const kWizardCaption = "Lumitactile Driver Installation ";
 
 namespace {
 
@@ -17,59 +16,6 @@ constexpr int kPollsPerMemorySample = 10;
 // A wizard that does not answer a message within this time is treated as showing nothing new.
 constexpr UINT kAnswerTimeoutMs = 1000;
 constexpr DWORD kKillWaitMs = 5000;
-
-// Case-insensitive byte order, for variable names and window titles (ANSI, as the platform's
-// own comparison of environment names).
-bool EqualIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) ==
-                      std::toupper(static_cast<unsigned char>(y));
-           });
-}
-
-bool LessIgnoringCase(const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::toupper(static_cast<unsigned char>(x)) <
-               std::toupper(static_cast<unsigned char>(y));
-    });
-}
-
-// The variable name of "NAME=VALUE"; the drive entries "=C:=C:\x" keep their leading "=".
-std::string VariableName(const std::string& entry) {
-    const size_t equals = entry.find('=', 1);
-    return entry.substr(0, equals);
-}
-
-// The driver's own environment with the given entries added or replacing, as the platform's
-// block: sorted, each entry ending in a zero, the whole ending in another zero.
-std::string EnvironmentBlock(const std::vector<std::string>& overrides) {
-    std::vector<std::string> entries;
-    char* own = ::GetEnvironmentStringsA();
-    if (own != nullptr) {
-        for (const char* entry = own; *entry != '\0';
-             entry += std::char_traits<char>::length(entry) + 1) {
-            entries.emplace_back(entry);
-        }
-        static_cast<void>(::FreeEnvironmentStringsA(own));
-    }
-    for (const std::string& added : overrides) {
-        const std::string name = VariableName(added);
-        entries.erase(std::remove_if(entries.begin(), entries.end(),
-                                     [&](const std::string& entry) {
-                                         return EqualIgnoringCase(VariableName(entry), name);
-                                     }),
-                      entries.end());
-        entries.push_back(added);
-    }
-    std::stable_sort(entries.begin(), entries.end(), LessIgnoringCase);
-    std::string block;
-    for (const std::string& entry : entries) {
-        block += entry;
-        block += '\0';
-    }
-    block += '\0';
-    return block;
-}
 
 std::string WindowTitle(HWND window) {
     const int length = ::GetWindowTextLengthA(window);
@@ -106,6 +52,11 @@ bool ControlText(HWND control, std::string& text) {
     }
 }
 
+// Compared without regard to case, like FindWindowA.
+bool SameTitle(HWND window, const char* title) {
+    return ::lstrcmpiA(WindowTitle(window).c_str(), title) == 0;
+}
+
 struct WindowSearch {
     DWORD processId;
     const char* caption;
@@ -117,7 +68,7 @@ BOOL CALLBACK MatchOwnWindow(HWND window, LPARAM argument) {
     DWORD owner = 0;
     ::GetWindowThreadProcessId(window, &owner);
     if (owner != search.processId || !::IsWindowVisible(window)) return TRUE;
-    if (!EqualIgnoringCase(WindowTitle(window), search.caption)) return TRUE;
+    if (!SameTitle(window, search.caption)) return TRUE;
     search.found = window;
     return FALSE;
 }
@@ -132,37 +83,22 @@ struct Snapshot {
 }  // namespace
 
 std::string FormatEvent(const Event& event) {
-    const std::string ms = std::to_string(event.ms);
-    switch (event.kind) {
-        case Event::kStatus: {
-            std::string line = ms + " status ";
-            for (char c : event.text) {
-                if (c == '\r') {
-                    line += "\\r";
-                } else if (c == '\n') {
-                    line += "\\n";
-                } else {
-                    line += c;
-                }
-            }
-            return line;
+    static const char* const kNames[] = {
+        "status",          "status-shown", "status-hidden", "install-disabled",
+        "install-enabled", "window",       "exit"};
+    if (event.kind == Event::kTimeout) return "timeout";
+    std::string line = std::to_string(event.ms) + " " + kNames[event.kind];
+    if (event.kind == Event::kWindow) line += " " + event.text;
+    if (event.kind == Event::kExit) line += " " + std::to_string(event.exitCode);
+    if (event.kind == Event::kStatus) {
+        line += ' ';
+        for (char c : event.text) {
+            line += c == '\r'   ? std::string("\\r")
+                    : c == '\n' ? std::string("\\n")
+                                : std::string(1, c);
         }
-        case Event::kStatusShown:
-            return ms + " status-shown";
-        case Event::kStatusHidden:
-            return ms + " status-hidden";
-        case Event::kInstallDisabled:
-            return ms + " install-disabled";
-        case Event::kInstallEnabled:
-            return ms + " install-enabled";
-        case Event::kWindow:
-            return ms + " window " + event.text;
-        case Event::kExit:
-            return ms + " exit " + std::to_string(event.exitCode);
-        case Event::kTimeout:
-            return "timeout";
     }
-    return ms;
+    return line;
 }
 
 bool Outcome::InstallStayedDisabled() const {
@@ -193,23 +129,37 @@ bool UiDriver::Start(const Launch& launch) {
         error = "a program was already started";
         return false;
     }
-    STARTUPINFOA startup;
-    ZeroMemory(&startup, sizeof(startup));
+    STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
-    PROCESS_INFORMATION created;
-    ZeroMemory(&created, sizeof(created));
+    PROCESS_INFORMATION created = {};
     std::string commandLine = "\"" + launch.exe + "\"";
-    std::string environment;
-    if (!launch.environment.empty()) environment = EnvironmentBlock(launch.environment);
-
-    if (!::CreateProcessA(launch.exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
-                          environment.empty() ? nullptr : &environment[0],
-                          launch.currentFolder.empty() ? nullptr : launch.currentFolder.c_str(),
-                          &startup, &created)) {
-        error = "cannot start " + launch.exe + " (error " + std::to_string(::GetLastError()) + ")";
+    // The program inherits the launch's variables, set in the driver's own environment for the
+    // moment of the start and then put back as they were.
+    struct Previous {
+        std::string name;
+        bool set;
+        std::string value;
+    };
+    std::vector<Previous> previous;
+    for (const std::string& entry : launch.environment) {
+        const size_t equals = entry.find('=');
+        Previous old{entry.substr(0, equals), false, std::string()};
+        old.set = machine::ReadEnvironment(old.name.c_str(), old.value);
+        previous.push_back(old);
+        ::SetEnvironmentVariableA(old.name.c_str(), entry.c_str() + equals + 1);
+    }
+    const BOOL started = ::CreateProcessA(
+        launch.exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+        launch.currentFolder.empty() ? nullptr : launch.currentFolder.c_str(), &startup, &created);
+    const DWORD startError = ::GetLastError();
+    ::QueryPerformanceCounter(&startedAt);
+    for (auto old = previous.rbegin(); old != previous.rend(); ++old) {
+        ::SetEnvironmentVariableA(old->name.c_str(), old->set ? old->value.c_str() : nullptr);
+    }
+    if (!started) {
+        error = "cannot start " + launch.exe + " (error " + std::to_string(startError) + ")";
         return false;
     }
-    ::QueryPerformanceCounter(&startedAt);
     process.Reset(created.hProcess);
     UniqueHandle thread(created.hThread);
     processId = created.dwProcessId;
@@ -246,8 +196,8 @@ HWND UiDriver::WaitForWindow(const char* caption, DWORD timeoutMs) {
 
 bool UiDriver::PressInstall() {
     if (window == nullptr) return false;
-    return ::PostMessageA(window, WM_COMMAND, MAKEWPARAM(kInstallId, BN_CLICKED),
-                          reinterpret_cast<LPARAM>(::GetDlgItem(window, kInstallId))) != 0;
+    return ::PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_INSTALL, BN_CLICKED),
+                          reinterpret_cast<LPARAM>(::GetDlgItem(window, IDC_INSTALL))) != 0;
 }
 
 bool UiDriver::SendCommand(int id) {
@@ -282,7 +232,7 @@ Outcome UiDriver::Run(const Plan& plan, DWORD timeLimitMs,
     };
 
     // A window found earlier under another caption is not the one this plan drives.
-    if (window != nullptr && !EqualIgnoringCase(WindowTitle(window), plan.caption)) {
+    if (window != nullptr && !SameTitle(window, plan.caption.c_str())) {
         window = nullptr;
     }
     for (;;) {
@@ -307,12 +257,12 @@ Outcome UiDriver::Run(const Plan& plan, DWORD timeLimitMs,
         if (window != nullptr && ::IsWindow(window)) {
             // The text is read first: the program answers it only between two of its own
             // messages, so what is read after it never shows a handler half done.
-            HWND statusBox = ::GetDlgItem(window, kStatusBoxId);
+            HWND statusBox = ::GetDlgItem(window, IDC_STATUS);
             std::string text;
             const bool textRead = statusBox != nullptr && ControlText(statusBox, text);
             const bool visible =
                 statusBox != nullptr && (::GetWindowLongA(statusBox, GWL_STYLE) & WS_VISIBLE) != 0;
-            HWND install = ::GetDlgItem(window, kInstallId);
+            HWND install = ::GetDlgItem(window, IDC_INSTALL);
             const bool enabled = install != nullptr && ::IsWindowEnabled(install) != 0;
             // A window that went away meanwhile shows nothing more: its controls read as gone.
             const bool stillThere = ::IsWindow(window) != 0;
@@ -354,7 +304,7 @@ Outcome UiDriver::Run(const Plan& plan, DWORD timeLimitMs,
             }
         }
 
-        if (++polls % kPollsPerMemorySample == 1) SamplePeakWorkingSet();
+        if (++polls % kPollsPerMemorySample == 1) static_cast<void>(SamplePeakWorkingSet());
 
         if (::WaitForSingleObject(process.Get(), kPollMs) != WAIT_TIMEOUT) {
             DWORD exitCode = 0;
@@ -396,13 +346,14 @@ long UiDriver::CpuMs() const {
     return static_cast<long>((ticks(kernel) + ticks(user)) / 10000);  // 100 ns units
 }
 
-void UiDriver::SamplePeakWorkingSet() {
+SIZE_T UiDriver::SamplePeakWorkingSet() {
     PROCESS_MEMORY_COUNTERS counters;
     ZeroMemory(&counters, sizeof(counters));
     counters.cb = sizeof(counters);
     if (::GetProcessMemoryInfo(process.Get(), &counters, sizeof(counters))) {
         peakWorkingSet = std::max(peakWorkingSet, counters.PeakWorkingSetSize);
     }
+    return peakWorkingSet;
 }
 
 void UiDriver::Kill() {

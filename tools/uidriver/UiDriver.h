@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "framework/Handles.h"
+#include "res/resource.h"
 
 // Drives a wizard from outside, the way a user would: starts the program, finds its window,
 // presses its buttons, and reads back what it shows, without any help from the program itself.
@@ -14,12 +15,6 @@
 // WM_GETTEXT), so the program under test is the very one that ships.
 
 namespace uidriver {
-
-// The wizard's window caption, trailing blank included.
-extern const char* const kWizardCaption;
-constexpr int kInstallId = 1001;
-constexpr int kCancelId = 8;
-constexpr int kStatusBoxId = 1004;
 
 struct Event {
     enum Kind {
@@ -45,8 +40,8 @@ std::string FormatEvent(const Event& event);
 struct Launch {
     std::string exe;            // full path of the program
     std::string currentFolder;  // empty: the driver's own
-    // "NAME=VALUE" entries added to the driver's own environment (replacing a variable of the
-    // same name); the program sees the rest of the driver's environment unchanged.
+    // "NAME=VALUE" entries the program gets on top of the driver's own environment (replacing a
+    // variable of the same name, whatever its case); the driver's own is left as it was.
     std::vector<std::string> environment;
 };
 
@@ -54,7 +49,7 @@ struct Launch {
 // (or from the window being found, when Install is not pressed), or, when afterWindow is set,
 // from the moment a top-level window with that title (any program) first appears after that.
 struct Plan {
-    std::string caption = kWizardCaption;  // the window to drive, looked for in the program only
+    std::string caption = IDS_CAPTION_TEXT;  // the window to drive, looked for in the program only
     bool pressInstall = false;
     struct Command {
         int id;
@@ -90,7 +85,6 @@ public:
     bool Start(const Launch& launch);
     const std::string& Error() const { return error; }
     HANDLE Process() const { return process.Get(); }
-    DWORD ProcessId() const { return processId; }
     // Milliseconds since Start (the moment CreateProcess returned).
     long SinceStart() const;
 
@@ -102,7 +96,7 @@ public:
 
     // The window actions post their message to a window found by WaitForWindow (or Run) and
     // return false when there is none.
-    bool PressInstall();       // WM_COMMAND 1001 with BN_CLICKED, as the button sends it
+    bool PressInstall();       // WM_COMMAND IDC_INSTALL with BN_CLICKED, as the button sends it
     bool SendCommand(int id);  // WM_COMMAND id with notification 0
     bool Close();              // WM_CLOSE
 
@@ -120,10 +114,11 @@ public:
     long CpuMs() const;
     // The largest working set seen while Run polled, in bytes (0 when unknown).
     SIZE_T PeakWorkingSet() const { return peakWorkingSet; }
+    // Reads the program's peak working set now; the largest seen, as PeakWorkingSet().
+    SIZE_T SamplePeakWorkingSet();
 
 private:
     HWND FindOwnWindow(const char* caption) const;
-    void SamplePeakWorkingSet();
     void Kill();
 
     UniqueHandle process;

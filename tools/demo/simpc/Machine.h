@@ -38,11 +38,6 @@ bool Seed(const Scenario& scenario, SeedRecord& record, std::string& error);
 // Removes what seeding created (read-only files included) and puts the version back.
 void Unseed(const SeedRecord& record);
 
-// Deletes a folder with everything in it, clearing read-only attributes; a missing one is fine.
-void RemoveTree(const std::string& path);
-// Deletes a key under HKEY_LOCAL_MACHINE with all its subkeys; a missing one is fine.
-void RemoveMachineKey(const std::string& subkey);
-
 // The scenario's "hold" files, opened without sharing, as a running screen reader keeps them.
 class HeldFiles {
 public:
@@ -52,7 +47,7 @@ public:
     size_t Count() const { return handles.size(); }
 
 private:
-    std::vector<UniqueHandle> handles;
+    std::vector<UniqueFile> handles;
 };
 
 // The medium the run uses: medium itself, or, when the scenario removes files from it, a fresh

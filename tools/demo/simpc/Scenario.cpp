@@ -5,20 +5,13 @@
 #include <algorithm>
 #include <cctype>
 
-#include "framework/Handles.h"
+#include "tools/machine/Machine.h"
 
 namespace simpc {
 
 namespace {
 
 const char* const kDefaultGroup = "Machine";
-
-std::string Trim(const std::string& text) {
-    const size_t first = text.find_first_not_of(" \t\r");
-    if (first == std::string::npos) return std::string();
-    const size_t last = text.find_last_not_of(" \t\r");
-    return text.substr(first, last - first + 1);
-}
 
 // %NAME% replaced from the environment; false when a variable is not set.
 bool Expand(const std::string& text, std::string& expanded) {
@@ -90,6 +83,13 @@ bool MediumRelative(const std::string& written, std::string& relative, std::stri
 
 }  // namespace
 
+std::string Trim(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos) return std::string();
+    const size_t last = text.find_last_not_of(" \t\r");
+    return text.substr(first, last - first + 1);
+}
+
 std::string Lower(const std::string& text) {
     std::string lowered = text;
     std::transform(lowered.begin(), lowered.end(), lowered.begin(), [](char c) {
@@ -111,23 +111,6 @@ std::string ParentOf(const std::string& path) {
     if (slash == std::string::npos) return std::string();
     if (slash == 2 && path[1] == ':') return path.substr(0, 3);
     return path.substr(0, slash);
-}
-
-bool ReadWholeFile(const std::string& path, std::string& content) {
-    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.Get() == INVALID_HANDLE_VALUE) {
-        static_cast<void>(file.Release());
-        return false;
-    }
-    content.clear();
-    char buffer[65536];
-    for (;;) {
-        DWORD got = 0;
-        if (!::ReadFile(file.Get(), buffer, sizeof(buffer), &got, nullptr)) return false;
-        if (got == 0) return true;
-        content.append(buffer, got);
-    }
 }
 
 std::vector<Folder> Scenario::WatchedFolders() const {
@@ -258,7 +241,7 @@ bool ParseScenario(const std::string& text, const std::string& name, Scenario& s
 
 bool LoadScenario(const std::string& path, Scenario& scenario, std::string& error) {
     std::string text;
-    if (!ReadWholeFile(path, text)) {
+    if (!machine::ReadWholeFile(path, text)) {
         error = "cannot read the scenario " + path;
         return false;
     }

@@ -74,12 +74,12 @@ bool ParseScenario(const std::string& text, const std::string& name, Scenario& s
 bool LoadScenario(const std::string& path, Scenario& scenario, std::string& error);
 
 // Helpers shared by the parts of the simulated PC.
+std::string Trim(const std::string& text);  // without leading and trailing blanks, tabs and CRs
 std::string Lower(const std::string& text);
 // True when path is folder itself or lies below it (compared without regard to case).
 bool IsAtOrBelow(const std::string& path, const std::string& folder);
 // The folder part of a path ("C:\a\b.ini" gives "C:\a").
 std::string ParentOf(const std::string& path);
-bool ReadWholeFile(const std::string& path, std::string& content);
 
 // The lines of a text, each without its line end ("\n" or "\r\n"); a last line end adds no
 // empty line.

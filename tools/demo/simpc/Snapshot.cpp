@@ -4,25 +4,17 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "framework/Handles.h"
+#include "tools/machine/Machine.h"
 
 namespace simpc {
 
 namespace {
 
 const char* const kOtherGroup = "Machine";
-const char* const kSnapshotHeader = "simpc-snapshot 1";
 constexpr unsigned long long kLargestIniBytes = 1024 * 1024;
-
-std::string Trim(const std::string& text) {
-    const size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return std::string();
-    const size_t last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
 
 std::string Hash(const std::string& content) {
     unsigned long long hash = 14695981039346656037ULL;  // FNV-1a, 64 bits
@@ -36,13 +28,8 @@ std::string Hash(const std::string& content) {
 }
 
 bool IsIniName(const std::string& path) {
-    const std::string lowered = Lower(path);
-    auto endsWith = [&](const char* suffix) {
-        const std::string s = suffix;
-        return lowered.size() > s.size() &&
-               lowered.compare(lowered.size() - s.size(), s.size(), s) == 0;
-    };
-    return endsWith(".ini") || endsWith(".jkm");
+    const std::string end = path.size() > 4 ? Lower(path.substr(path.size() - 4)) : "";
+    return end == ".ini" || end == ".jkm";
 }
 
 void ReadFolder(const std::string& folder, Snapshot& snapshot) {
@@ -63,7 +50,7 @@ void ReadFolder(const std::string& folder, Snapshot& snapshot) {
         file.size =
             (static_cast<unsigned long long>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
         std::string content;
-        if (ReadWholeFile(path, content)) {
+        if (machine::ReadWholeFile(path, content)) {
             file.size = content.size();
             file.hash = Hash(content);
             file.isIni = IsIniName(path) && content.size() <= kLargestIniBytes;
@@ -134,46 +121,6 @@ void ReadKey(const std::string& subkey, Snapshot& snapshot) {
             ReadKey(subkey + "\\" + name, snapshot);
         }
     }
-}
-
-// Tab-separated fields with the separators escaped.
-std::string Escape(const std::string& text) {
-    std::string escaped;
-    for (char c : text) {
-        switch (c) {
-            case '\\':
-                escaped += "\\\\";
-                break;
-            case '\t':
-                escaped += "\\t";
-                break;
-            case '\n':
-                escaped += "\\n";
-                break;
-            case '\r':
-                escaped += "\\r";
-                break;
-            default:
-                escaped += c;
-        }
-    }
-    return escaped;
-}
-
-std::vector<std::string> SplitFields(const std::string& line) {
-    std::vector<std::string> fields(1);
-    for (size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (c == '\t') {
-            fields.emplace_back();
-        } else if (c == '\\' && i + 1 < line.size()) {
-            const char next = line[++i];
-            fields.back() += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
-        } else {
-            fields.back() += c;
-        }
-    }
-    return fields;
 }
 
 const IniSection* FindSection(const std::vector<IniSection>& sections, const std::string& name) {
@@ -352,12 +299,8 @@ void DiffFiles(const Snapshot& before, const Snapshot& after, const GroupFinder&
 std::vector<IniSection> ParseIni(const std::string& text) {
     std::vector<IniSection> sections;
     IniSection* current = nullptr;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = Trim(text.substr(start, end - start));
-        start = end + 1;
+    for (const std::string& written : SplitLines(text)) {
+        const std::string line = Trim(written);
         if (line.empty() || line[0] == ';') continue;
         if (line[0] == '[') {
             const size_t close = line.find(']');
@@ -387,89 +330,9 @@ Snapshot TakeSnapshot(const Scenario& scenario) {
     Snapshot snapshot;
     for (const RegistryKey& key : scenario.keys) ReadKey(key.subkey, snapshot);
     for (const Folder& folder : scenario.WatchedFolders()) {
-        const DWORD attributes = ::GetFileAttributesA(folder.path.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            ReadFolder(folder.path, snapshot);
-        }
+        if (machine::FolderExists(folder.path)) ReadFolder(folder.path, snapshot);
     }
     return snapshot;
-}
-
-std::string SaveSnapshot(const Snapshot& snapshot) {
-    std::string text = std::string(kSnapshotHeader) + "\n";
-    for (const auto& entry : snapshot.keys) {
-        text += "key\t" + Escape(entry.second.path) + "\n";
-        for (const auto& value : entry.second.values) {
-            text += "value\t" + Escape(value.first) + "\t" + Escape(value.second) + "\n";
-        }
-    }
-    for (const auto& entry : snapshot.folders) text += "folder\t" + Escape(entry.second) + "\n";
-    for (const auto& entry : snapshot.files) {
-        const FileState& file = entry.second;
-        text += "file\t" + Escape(file.path) + "\t" + std::to_string(file.size) + "\t" + file.hash +
-                "\t" + (file.isIni ? "ini" : "-") + "\n";
-        for (const IniSection& section : file.sections) {
-            text += "section\t" + Escape(section.name) + "\n";
-            for (const IniEntry& ini : section.entries) {
-                text += "entry\t" + Escape(ini.key) + "\t" + Escape(ini.value) + "\n";
-            }
-        }
-    }
-    return text;
-}
-
-bool LoadSnapshot(const std::string& text, Snapshot& snapshot, std::string& error) {
-    snapshot = Snapshot();
-    KeyState* key = nullptr;
-    FileState* file = nullptr;
-    size_t start = 0;
-    int number = 0;
-    bool headerSeen = false;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(start, end - start);
-        start = end + 1;
-        ++number;
-        if (!headerSeen) {
-            if (line != kSnapshotHeader) break;
-            headerSeen = true;
-            continue;
-        }
-        const std::vector<std::string> fields = SplitFields(line);
-        const std::string& kind = fields[0];
-        bool good = true;
-        if (kind == "key" && fields.size() == 2) {
-            key = &snapshot.keys[Lower(fields[1])];
-            key->path = fields[1];
-        } else if (kind == "value" && fields.size() == 3 && key != nullptr) {
-            key->values.emplace_back(fields[1], fields[2]);
-        } else if (kind == "folder" && fields.size() == 2) {
-            snapshot.folders[Lower(fields[1])] = fields[1];
-        } else if (kind == "file" && fields.size() == 5) {
-            file = &snapshot.files[Lower(fields[1])];
-            file->path = fields[1];
-            file->size = std::strtoull(fields[2].c_str(), nullptr, 10);
-            file->hash = fields[3];
-            file->isIni = fields[4] == "ini";
-        } else if (kind == "section" && fields.size() == 2 && file != nullptr) {
-            file->sections.push_back(IniSection{fields[1], {}});
-        } else if (kind == "entry" && fields.size() == 3 && file != nullptr &&
-                   !file->sections.empty()) {
-            file->sections.back().entries.push_back(IniEntry{fields[1], fields[2]});
-        } else {
-            good = false;
-        }
-        if (!good) {
-            error = "line " + std::to_string(number) + " of the snapshot is not understood";
-            return false;
-        }
-    }
-    if (!headerSeen) {
-        error = "not a snapshot of the simulated PC";
-        return false;
-    }
-    return true;
 }
 
 std::vector<GroupChanges> DiffSnapshots(const Scenario& scenario, const Snapshot& before,

@@ -47,10 +47,6 @@ struct Snapshot {
 // Reads the scenario's keys (with their subkeys) and watched folders (with all they hold).
 Snapshot TakeSnapshot(const Scenario& scenario);
 
-// A snapshot as text, so that the demo can keep it between two runs of the tool.
-std::string SaveSnapshot(const Snapshot& snapshot);
-bool LoadSnapshot(const std::string& text, Snapshot& snapshot, std::string& error);
-
 struct GroupChanges {
     std::string group;
     std::vector<std::string> lines;  // empty: nothing changed

@@ -4,14 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/InstallWorker.h"
 #include "tools/demo/simpc/Scenario.h"
-#include "tools/demo/simpc/WizardRun.h"
 
 namespace simpc {
-
-const char* const kRestartVerdict = "Please restart screen reader.";
-const char* const kNoScreenReaderVerdict =
-    "There is no screen reader on your PC. Please install screen reader program in advance.";
 
 namespace {
 
@@ -78,7 +74,7 @@ bool TraceTick(const std::string& line, long long& tick) {
 }
 
 bool IsVerdict(const std::string& text) {
-    return text == kRestartVerdict || text == kNoScreenReaderVerdict;
+    return text == kRestartText || text == kNoScreenReaderText;
 }
 
 }  // namespace

@@ -7,10 +7,6 @@
 // event lines and from Wine's debug traces of the edit control and of the sound functions.
 namespace simpc {
 
-// The two texts with which the wizard ends a run.
-extern const char* const kRestartVerdict;
-extern const char* const kNoScreenReaderVerdict;
-
 struct TranscriptLine {
     long ms;           // since "Install" was pressed
     std::string text;  // e.g. "status  Welcome ..." or "prompt  sound\start.wav"
@@ -34,7 +30,7 @@ struct RunReport {
     std::string Problem() const;
 };
 
-// Builds the report from the output of "simpc run" (UI driver event lines and the line
+// Builds the report from simpc's run.log (UI driver event lines and the line
 // "install-tick <ms>") and the Wine trace written meanwhile (+timestamp,+edit,+winmm).
 RunReport ReadRun(const std::string& driverOutput, const std::string& trace);
 

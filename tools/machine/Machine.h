@@ -1,0 +1,46 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// Files, folder trees, registry keys and environment of the machine the tools and tests run on
+// (a Wine prefix), shared by the tests' fixtures, the simulated PC, the benchmark and the
+// stand-ins.
+namespace machine {
+
+bool FileExists(const std::string& path);  // a file, not a folder
+bool FolderExists(const std::string& path);
+
+// The whole content of a file, which others may have open for reading or writing; false when it
+// cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string& content);
+// Creates or replaces a file (a read-only one too) with content; false when it cannot, with the
+// reason in the last error.
+bool WriteWholeFile(const std::string& path, const std::string& content);
+
+// Creates every missing folder of an absolute path "X:\...", appending each one it creates to
+// created when given; false when one cannot be created, with the reason in the last error.
+bool MakeFolders(const std::string& path, std::vector<std::string>* created = nullptr);
+// Deletes a file, or a folder with everything in it, read-only ones too; a missing one is fine.
+void RemoveTree(const std::string& path);
+
+bool KeyExists(HKEY root, const std::string& subkey);
+// Creates the key with its missing parents; the platform's status.
+LONG CreateKey(HKEY root, const std::string& subkey);
+// Deletes a key with all its subkeys; a missing one is fine.
+void RemoveKey(HKEY root, const std::string& subkey);
+// Sets a string value (an empty name: the default value), creating the key when it is missing;
+// the platform's status.
+LONG WriteString(HKEY root, const std::string& subkey, const std::string& name,
+                 const std::string& value);
+// A string value; false when the key or the value is missing.
+bool ReadString(HKEY root, const std::string& subkey, const std::string& name, std::string& value);
+
+// The value of an environment variable, however long; false when it is not set.
+bool ReadEnvironment(const char* name, std::string& value);
+// The full path of this program's executable, however long; empty on failure.
+std::string ModulePath();
+
+}  // namespace machine
