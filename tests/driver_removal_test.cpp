@@ -14,28 +14,10 @@ using testing_support::MakeFolders;
 using testing_support::OpenDialog;
 using testing_support::PumpUntil;
 using testing_support::ReadTextFile;
+using testing_support::ScopedEnvironment;
 using testing_support::TempDir;
 
 namespace {
-
-// Sets a variable of the C runtime's environment (which getenv reads and started programs
-// inherit) for the life of the object; an empty value unsets it.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const std::string& value) : name(name) {
-        const char* old = std::getenv(name);
-        hadValue = old != nullptr;
-        if (hadValue) oldValue = old;
-        Put(value);
-    }
-    ~ScopedEnvironment() { Put(hadValue ? oldValue : std::string()); }
-
-private:
-    void Put(const std::string& value) { ::_putenv((name + "=" + value).c_str()); }
-    std::string name;
-    std::string oldValue;
-    bool hadValue = false;
-};
 
 // A copy of the medium's stand-in uninstaller, which logs its own start, removed afterwards.
 class PlantedProgram {

@@ -2,7 +2,6 @@
 #include <windows.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "app/MainDialog.h"
@@ -30,24 +29,6 @@ void PressInstallAndWaitForTheEnd(OpenDialog& dialog, DWORD timeoutMs = 30000) {
         << "the run did not close the dialog";
 }
 
-// Sets environment variables of this process (which the wizard's package inherits) for as
-// long as it lives.
-class ScopedEnvironment {
-public:
-    explicit ScopedEnvironment(std::vector<std::pair<const char*, std::string>> values)
-        : values(std::move(values)) {
-        for (const auto& value : this->values) {
-            ::SetEnvironmentVariableA(value.first, value.second.c_str());
-        }
-    }
-    ~ScopedEnvironment() {
-        for (const auto& value : values) ::SetEnvironmentVariableA(value.first, nullptr);
-    }
-
-private:
-    std::vector<std::pair<const char*, std::string>> values;
-};
-
 // A medium holding the stand-in driver package, which logs each start and stays briefly
 // without a window (so the watcher never prompts).
 struct PackageMedium {
@@ -67,9 +48,9 @@ struct PackageMedium {
     }
     TempDir medium;
     TempDir log;
-    ScopedEnvironment environment{{{"LUMI_STANDIN_LOG", log / "standin.log"},
-                                   {"LUMI_STANDIN_PACKAGE_MS", "300"},
-                                   {"LUMI_STANDIN_PACKAGE_NOWINDOW", "1"}}};
+    testing_support::ScopedEnvironment logFile{"LUMI_STANDIN_LOG", log / "standin.log"};
+    testing_support::ScopedEnvironment stay{"LUMI_STANDIN_PACKAGE_MS", "300"};
+    testing_support::ScopedEnvironment noWindow{"LUMI_STANDIN_PACKAGE_NOWINDOW", "1"};
 };
 
 // With no screen reader, every Windows family hears the same run; only the NT families run

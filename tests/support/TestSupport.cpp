@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "res/resource.h"
 #include "tools/machine/Machine.h"
 
@@ -127,6 +129,17 @@ void ScopedMachineKey::SetString(const std::string& subkey, const char* name,
                                  const std::string& value) {
     const std::string full = subkey.empty() ? root : root + "\\" + subkey;
     ASSERT_EQ(ERROR_SUCCESS, machine::WriteString(HKEY_LOCAL_MACHINE, full, name, value)) << full;
+}
+
+ScopedEnvironment::ScopedEnvironment(const char* name, const std::string& value) : name(name) {
+    const char* old = std::getenv(name);
+    hadValue = old != nullptr;
+    if (hadValue) oldValue = old;
+    ::_putenv((this->name + "=" + value).c_str());
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    ::_putenv((name + "=" + (hadValue ? oldValue : std::string())).c_str());
 }
 
 ScopedFolder::ScopedFolder(const std::string& path) : path(path) {

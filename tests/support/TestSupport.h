@@ -100,6 +100,22 @@ private:
     std::string path;
 };
 
+// Sets an environment variable of this process for the life of the object, then puts its old
+// value back. Both the C runtime's copy (which getenv reads) and the platform's (which started
+// programs inherit) change; an empty value unsets it.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const std::string& value);
+    ~ScopedEnvironment();
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    std::string name;
+    std::string oldValue;
+    bool hadValue = false;
+};
+
 // Files.
 void WriteTextFile(const std::string& path, const std::string& content);
 std::string ReadTextFile(const std::string& path);  // empty when missing
