@@ -1,12 +1,10 @@
 #include "app/MainDialog.h"
 
-#include <vector>
-
+#include "app/InstallWorker.h"
 #include "app/PathSplitter.h"
 #include "framework/PlatformStrings.h"
 #include "framework/Thread.h"
 #include "install/DriverRemoval.h"
-#include "app/InstallWorker.h"
 #include "res/resource.h"
 
 namespace {
