@@ -1,19 +1,24 @@
 # Entry points. Each one does its own set-up on a fresh Debian 12 machine (run as root):
-#   make test    build both trees and run every test under Wine
+#   make test    build the trees and run every test under Wine
 #   make demo    run the wizard on a simulated PC and show what it did
 #
-# Two build trees from the same sources:
-#   build/i686    what ships: Setup.exe and the install medium, build/i686/medium/
-#   build/x86_64  the test bench: the same program built for x86_64 with the tests and tools,
-#                 run under Wine's 64-bit loader on every host (many kernels refuse 32-bit
-#                 programs, and Debian's 32-bit Wine with them)
+# Three build trees from the same sources:
+#   build/i686        what ships: Setup.exe and the install medium, build/i686/medium/
+#   build/x86_64      the test bench: the same program built for x86_64 with the tests and tools,
+#                     run under Wine's 64-bit loader on every host
+#   build/i686-bench  where the host runs 32-bit programs: i686 builds of the end-to-end tests
+#                     and of the tools that drive the shipped Setup.exe under Wine's 32-bit loader
+# LUMI_BENCH_ONLY=1 leaves the shipped file out of the runs, as on a host that refuses 32-bit
+# programs, so both paths can be tried on one host.
 BUILD_DIR ?= build
 SHIP_DIR := $(BUILD_DIR)/i686
 BENCH_DIR := $(BUILD_DIR)/x86_64
+SHIP_BENCH_DIR := $(BUILD_DIR)/i686-bench
 MAKEFLAGS += --no-print-directory
 CMAKE_FLAGS ?=
 SCENARIO ?= scenarios/typical-xp.scenario
-
+# Exit 0 where the shipped file can run on this host.
+SHIPPED_HOST := ./tools/shipped-host.sh
 .PHONY: all deps configure build test demo bench screenshot clean format
 
 all: build
@@ -27,8 +32,11 @@ PACKAGES := wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
 # Only the screenshot needs an X server and an image converter.
 SCREENSHOT_PACKAGES := xvfb xauth x11-apps imagemagick
 
+# Where the kernel runs 32-bit programs, also Debian's 32-bit Wine (i386 architecture) and the
+# i686 compilers of the posix thread model for the i686 bench (GoogleTest needs std::mutex).
 deps:
 	@./tools/install-deps.sh $(PACKAGES)
+	@$(SHIPPED_HOST) prepare
 
 configure: deps
 	@if [ ! -f $(SHIP_DIR)/CMakeCache.txt ]; then \
@@ -37,15 +45,29 @@ configure: deps
 	fi
 	@if [ ! -f $(BENCH_DIR)/CMakeCache.txt ]; then \
 	    cmake -S . -B $(BENCH_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64-mingw.cmake \
-	          -DCMAKE_BUILD_TYPE=Release -DLUMI_SHIPPED_DIR=$(abspath $(SHIP_DIR)) $(CMAKE_FLAGS); \
+	          -DCMAKE_BUILD_TYPE=Release -DLUMI_SHIPPED_DIR=$(abspath $(SHIP_DIR)) \
+	          -DLUMI_SHIPPED_BENCH_DIR=$(abspath $(SHIP_BENCH_DIR)) $(CMAKE_FLAGS); \
+	fi
+	@if $(SHIPPED_HOST) check >/dev/null && [ ! -f $(SHIP_BENCH_DIR)/CMakeCache.txt ]; then \
+	    cmake -S . -B $(SHIP_BENCH_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-bench-mingw.cmake \
+	          -DCMAKE_BUILD_TYPE=Release -DLUMI_SHIPPED_E2E=ON \
+	          -DLUMI_SHIPPED_DIR=$(abspath $(SHIP_DIR)) $(CMAKE_FLAGS); \
 	fi
 
 build: configure
 	cmake --build $(SHIP_DIR) -j2
 	cmake --build $(BENCH_DIR) -j2
+	@if $(SHIPPED_HOST) check >/dev/null; then cmake --build $(SHIP_BENCH_DIR) -j2; fi
 
+# ctest runs in the bench tree; its *_shipped entries run the i686 bench against the shipped
+# Setup.exe, or report themselves skipped with the reason, which is repeated at the end.
 test: build
-	cd $(BENCH_DIR) && ctest --output-on-failure
+	@cd $(BENCH_DIR) && ctest --output-on-failure; status=$$?; cd $(CURDIR); \
+	if reason=$$($(SHIPPED_HOST) check); then \
+	    echo "The *_shipped entries ran the shipped $(SHIP_DIR)/medium/Setup.exe under Wine's 32-bit loader."; \
+	else \
+	    echo "The *_shipped entries were skipped: $$reason; the x86_64 bench ran alone."; \
+	fi; exit $$status
 
 # Runs the wizard on the simulated PC of SCENARIO (see scenarios/) in a fresh Wine prefix.
 demo: build

@@ -125,7 +125,9 @@ public:
         loaded = simpc::LoadScenario(path, scenario, error);
         ASSERT_TRUE(loaded) << error;
         std::string emulated;
-        if (!simpc::BenchWindows(scenario.windows, emulated, skipReason)) return;
+        if (!simpc::BenchWindows(scenario.windows, scenario.windows64, emulated, skipReason)) {
+            return;
+        }
         // Seeded here too, so that the test can take it all away again; simpc's own seeding then
         // finds everything in place and changes nothing.
         ASSERT_TRUE(simpc::Seed(scenario, record, error)) << error;
@@ -182,7 +184,7 @@ private:
     static void ClearScreenReaders() {
         machine::RemoveKey(HKEY_LOCAL_MACHINE, "Software\\Freedom Scientific");
         machine::RemoveKey(HKEY_LOCAL_MACHINE, "Software\\GW Micro, Inc.");
-        testing_support::RemoveTree("C:\\Program Files\\Dolphin");
+        testing_support::RemoveTree(Expand("%ProgramFiles%\\Dolphin"));
     }
 
     TempDir work;
@@ -249,13 +251,13 @@ protected:
 };
 ScenarioRun* TypicalPc::run = nullptr;
 
-const std::string kJaws11 = "C:\\Program Files\\Freedom Scientific\\JAWS\\11.0\\";
+const std::string kJaws11 = Expand("%ProgramFiles%\\Freedom Scientific\\JAWS\\11.0\\");
 const std::string kJaws11Settings =
     "C:\\Documents and Settings\\All Users\\Application Data\\Freedom Scientific\\JAWS\\11.0"
     "\\Settings\\";
-const std::string kJaws451 = "C:\\Program Files\\Freedom Scientific\\JAWS\\4.51\\";
-const std::string kWindowEyes = "C:\\Program Files\\GW Micro\\Window-Eyes\\";
-const std::string kDolphin = "C:\\Program Files\\Dolphin\\";
+const std::string kJaws451 = Expand("%ProgramFiles%\\Freedom Scientific\\JAWS\\4.51\\");
+const std::string kWindowEyes = Expand("%ProgramFiles%\\GW Micro\\Window-Eyes\\");
+const std::string kDolphin = Expand("%ProgramFiles%\\Dolphin\\");
 
 TEST_F(TypicalPc, TellsEachScreenReaderItsOutcomeAndThenTheVerdict) {
     EXPECT_EQ(run->scenario.expectedStatus, run->report.statusTexts);
@@ -445,11 +447,28 @@ TEST_P(OtherScenario, RunsToTheEndWithTheStatusTextsTheScenarioExpects) {
     EXPECT_EQ(run.report.verdict == "Please restart screen reader." ? Prompt::kRestart
                                                                     : Prompt::kNoScreenReader,
               prompts.back());
+    // On 64-bit Windows the screen readers' keys are where 32-bit programs keep them, so the
+    // wizard found them in the 32-bit view alone.
+    if (run.scenario.windows64) {
+        for (const simpc::RegistryKey& key : run.scenario.keys) {
+            HKEY opened = nullptr;
+            EXPECT_NE(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.subkey.c_str(), 0,
+                                                     KEY_READ | KEY_WOW64_64KEY, &opened))
+                << key.subkey << " is in the 64-bit view";
+            if (opened != nullptr) ::RegCloseKey(opened);
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, OtherScenario,
                          testing::Values("no-screen-reader.scenario", "windows-98.scenario",
-                                         "readers-running.scenario",
-                                         "medium-missing-file.scenario"));
+                                         "readers-running.scenario", "medium-missing-file.scenario",
+                                         "windows-10-x64.scenario"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             std::string name = info.param;
+                             name = name.substr(0, name.find('.'));
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
 
 }  // namespace

@@ -29,7 +29,7 @@ class EmulatedWindows {
 public:
     explicit EmulatedWindows(const char* asked) {
         std::string version;
-        if (!simpc::BenchWindows(asked, version, skipReason)) return;
+        if (!simpc::BenchWindows(asked, false, version, skipReason)) return;
         simpc::Scenario scenario;
         scenario.windows = asked;
         std::string error;
@@ -83,7 +83,7 @@ class OnEachWindowsFamily : public testing::TestWithParam<FamilyRow> {};
 
 INSTANTIATE_TEST_SUITE_P(SetupExe, OnEachWindowsFamily,
                          testing::Values(FamilyRow{"win98", false}, FamilyRow{"winxp", true},
-                                         FamilyRow{"win7", true}),
+                                         FamilyRow{"win7", true}, FamilyRow{"win10", true}),
                          [](const testing::TestParamInfo<FamilyRow>& info) {
                              return std::string(info.param.windows);
                          });

@@ -202,7 +202,11 @@ std::string FullPath(const std::string& path) {
 }
 
 std::string MediumFolder() {
+#ifdef LUMI_TEST_MEDIUM
+    return FullPath(LUMI_TEST_MEDIUM);
+#else
     return FullPath(TestProgramFolder() + "\\..\\medium");
+#endif
 }
 
 }  // namespace testing_support

@@ -130,7 +130,8 @@ void SetReadOnly(const std::string& path);
 std::string TestProgramFolder();
 // The path made absolute, with no "." or ".." left in it.
 std::string FullPath(const std::string& path);
-// The assembled install medium beside the tests folder (build/medium), as a full path.
+// The assembled install medium the tests drive, as a full path: the one beside the tests folder
+// (build/x86_64/medium), or in the i686 bench the shipped one (build/i686/medium).
 std::string MediumFolder();
 
 }  // namespace testing_support

@@ -57,9 +57,9 @@ bool SeedKey(const RegistryKey& wanted, SeedRecord& record, std::string& error) 
     return status == ERROR_SUCCESS;
 }
 
-bool SeedVersion(const std::string& asked, SeedRecord& record, std::string& error) {
+bool SeedVersion(const Scenario& scenario, SeedRecord& record, std::string& error) {
     std::string version;
-    if (!BenchWindows(asked, version, error)) return false;
+    if (!BenchWindows(scenario.windows, scenario.windows64, version, error)) return false;
     record.versionKeyCreated = !machine::KeyExists(HKEY_CURRENT_USER, kVersionKey);
     record.hadVersion =
         machine::ReadString(HKEY_CURRENT_USER, kVersionKey, "Version", record.previousVersion);
@@ -115,14 +115,37 @@ bool CopyTree(const std::string& from, const std::string& to, std::string& error
 
 }  // namespace
 
-bool BenchWindows(const std::string& asked, std::string& emulated, std::string& reason) {
+HostWindows ThisHostWindows() {
+    if (sizeof(void*) == 8) return HostWindows::kBench64;
+    using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE process, BOOL * wow64);
+    BOOL wow64 = FALSE;
+    HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+    const auto isWow64 = reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void*>(
+        kernel != nullptr ? ::GetProcAddress(kernel, "IsWow64Process") : nullptr));
+    if (isWow64 != nullptr && !isWow64(::GetCurrentProcess(), &wow64)) wow64 = FALSE;
+    return wow64 ? HostWindows::kWindows64 : HostWindows::kWindows32;
+}
+
+bool BenchWindows(const std::string& asked, bool windows64, std::string& emulated,
+                  std::string& reason) {
     emulated = asked;
-    if (sizeof(void*) == 4) return true;  // a 32-bit prefix emulates them all
+    const HostWindows host = ThisHostWindows();
+    if (windows64) {
+        if (host == HostWindows::kWindows64) return true;
+        reason = host == HostWindows::kBench64
+                     ? "the scenario is the shipped 32-bit Setup.exe on 64-bit Windows (the 32-bit "
+                       "registry view, C:\\Program Files (x86)); the x86_64 bench's Setup.exe is a "
+                       "64-bit program, which sees neither, so it cannot run it"
+                     : "the scenario is 64-bit Windows and this prefix is 32-bit Windows; it runs "
+                       "in the 64-bit prefix";
+        return false;
+    }
+    if (host != HostWindows::kBench64) return true;
     for (const char* old : {"win95", "win98", "winme", "win31"}) {
         if (asked == old) {
             reason = "Wine emulates no Windows 9x or Win32s (" + asked +
-                     ") for a 64-bit program, so the x86_64 bench cannot run it; the wizard's "
-                     "unit tests cover that family";
+                     ") for a 64-bit program, so the x86_64 bench cannot run it; the shipped "
+                     "32-bit Setup.exe runs it where the host runs 32-bit programs";
             return false;
         }
     }
@@ -131,7 +154,7 @@ bool BenchWindows(const std::string& asked, std::string& emulated, std::string& 
 }
 
 bool Seed(const Scenario& scenario, SeedRecord& record, std::string& error) {
-    if (!scenario.windows.empty() && !SeedVersion(scenario.windows, record, error)) return false;
+    if (!scenario.windows.empty() && !SeedVersion(scenario, record, error)) return false;
     for (const RegistryKey& key : scenario.keys) {
         if (!SeedKey(key, record, error)) return false;
     }

@@ -13,12 +13,25 @@ namespace simpc {
 // tools and tests around it keep the version they started with.
 extern const char* const kVersionKey;  // under HKEY_CURRENT_USER
 
-// The version Wine is asked to emulate for a scenario's Windows (a name winecfg knows). A 64-bit
-// prefix emulates no Windows 9x, Win32s or 32-bit XP for a 64-bit program: it reports 6.1 for
-// them. So on the x86_64 bench Windows XP and 2000 are emulated as "winxp64", which reports
-// 5.2, the same NT family before version 6; Windows 9x and Win32s cannot run there (false, with
-// the one-line reason). Every other name is taken as it is.
-bool BenchWindows(const std::string& asked, std::string& emulated, std::string& reason);
+// The version Wine is asked to emulate for a scenario's Windows (a name winecfg knows), on the
+// kind of Windows this program runs in. A 32-bit prefix emulates every version for a 32-bit
+// program, and so does a 64-bit prefix for a 32-bit program under WOW64 (as 64-bit Windows
+// offers the old versions as compatibility modes). A 64-bit prefix emulates no Windows 9x,
+// Win32s or 32-bit XP for a 64-bit program: it reports 6.1 for them. So on the x86_64 bench
+// Windows XP and 2000 are emulated as "winxp64", which reports 5.2, the same NT family before
+// version 6, and Windows 9x and Win32s cannot run there. A 64-bit Windows (windows64) needs a
+// 32-bit program in a 64-bit prefix. False, with the one-line reason, where the scenario cannot
+// run here; every other name is taken as it is.
+bool BenchWindows(const std::string& asked, bool windows64, std::string& emulated,
+                  std::string& reason);
+
+// The kinds of Windows a program of the project can find itself in.
+enum class HostWindows {
+    kBench64,    // a 64-bit program (the x86_64 bench) in a 64-bit prefix
+    kWindows32,  // a 32-bit program in a 32-bit prefix
+    kWindows64,  // a 32-bit program under WOW64 in a 64-bit prefix
+};
+HostWindows ThisHostWindows();
 
 // What seeding added that was not there before, so that it can be taken away again with
 // everything a run put inside it.

@@ -167,7 +167,8 @@ int main(int argc, char** argv) {
     simpc::SeedRecord record;
     if (!simpc::Seed(scenario, record, error)) return Fail(error);
     std::string emulated;
-    if (simpc::BenchWindows(scenario.windows, emulated, error) && emulated != scenario.windows) {
+    if (simpc::BenchWindows(scenario.windows, scenario.windows64, emulated, error) &&
+        emulated != scenario.windows) {
         Step("Windows " + scenario.windows + " is emulated as " + emulated +
              ", the same family, for this 64-bit bench");
     }

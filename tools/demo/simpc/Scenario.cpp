@@ -168,10 +168,13 @@ bool ParseScenario(const std::string& text, const std::string& name, Scenario& s
 
         if (directive == "windows") {
             if (!scenario.windows.empty()) return fail(i, "the Windows version is given twice");
-            if (argument.empty() || argument.find_first_of(" \t") != std::string::npos) {
-                return fail(i, "expected a version such as winxp");
+            const size_t gap = argument.find_first_of(" \t");
+            const std::string bits = gap == std::string::npos ? "" : Trim(argument.substr(gap));
+            if (argument.empty() || (!bits.empty() && bits != "64-bit")) {
+                return fail(i, "expected a version such as winxp, and 64-bit or nothing after it");
             }
-            scenario.windows = argument;
+            scenario.windows = argument.substr(0, gap);
+            scenario.windows64 = !bits.empty();
         } else if (directive == "group") {
             if (argument.empty()) return fail(i, "a group needs a name");
             group = argument;
@@ -187,9 +190,13 @@ bool ParseScenario(const std::string& text, const std::string& name, Scenario& s
             if (key == nullptr) return fail(i, "a value needs a key line before it");
             const size_t equals = argument.find('=');
             if (equals == std::string::npos) return fail(i, "expected value <name> = <data>");
-            RegistryValue value{Trim(argument.substr(0, equals)),
-                                Trim(argument.substr(equals + 1))};
+            RegistryValue value{Trim(argument.substr(0, equals)), std::string()};
+            const std::string data = Trim(argument.substr(equals + 1));
             if (value.name.empty()) return fail(i, "a value needs a name (@ for the default)");
+            // Installers write their folders expanded, as %ProgramFiles% is on this machine.
+            if (!Expand(data, value.data)) {
+                return fail(i, "an environment variable in \"" + data + "\" is not set");
+            }
             if (value.name == "@") value.name.clear();
             key->values.push_back(value);
         } else if (directive == "folder" || directive == "watch") {

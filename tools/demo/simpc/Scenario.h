@@ -7,7 +7,10 @@
 // version the wizard sees, the screen readers' registry entries, folders and files, and what the
 // run does to them. One directive per line; "#" starts a comment line:
 //
-//   windows winxp            the Windows version Setup.exe sees (win98, winxp, win7, win10, ...)
+//   windows winxp            the Windows version Setup.exe sees (win98, winxp, win7, win10, ...);
+//   windows win10 64-bit     "64-bit" after it: 64-bit Windows, where the shipped 32-bit Setup.exe
+//                            sees the 32-bit registry view and "C:\Program Files (x86)"; such a
+//                            scenario runs only in a 64-bit prefix, from a 32-bit program
 //   group JAWS               what follows is reported under "JAWS" in the changes
 //   key HKLM\Software\...    creates the key under HKEY_LOCAL_MACHINE; watched with its subkeys
 //   value Target = C:\...    a string value of the key above ("@" names the default value)
@@ -22,7 +25,9 @@
 //   medium-remove jaws\x     the run uses a copy of the install medium without this file
 //   expect <text>            the status texts of the run, in order (what the tests check)
 //
-// Paths may name environment variables (%APPDATA%); they are expanded when the file is read.
+// Paths and values may name environment variables (%APPDATA%, %ProgramFiles%); they are expanded
+// when the file is read, so a scenario written with %ProgramFiles% puts a 32-bit program's
+// folders where the Windows it runs on keeps them ("C:\Program Files (x86)" on 64-bit Windows).
 // The comment lines before the first directive describe the scenario.
 namespace simpc {
 
@@ -53,6 +58,7 @@ struct Scenario {
     std::string name;                 // the file it came from, for messages
     std::string description;          // the leading comment lines
     std::string windows;              // empty: Wine's own default
+    bool windows64 = false;           // 64-bit Windows ("windows <version> 64-bit")
     std::vector<std::string> groups;  // in order of first appearance
     std::vector<RegistryKey> keys;
     std::vector<Folder> folders;  // created
