@@ -69,9 +69,16 @@ test: build
 	    echo "The *_shipped entries were skipped: $$reason; the x86_64 bench ran alone."; \
 	fi; exit $$status
 
-# Runs the wizard on the simulated PC of SCENARIO (see scenarios/) in a fresh Wine prefix.
-demo: build
-	@./tools/demo/demo.sh $(BENCH_DIR) $(SCENARIO)
+# Runs the wizard on the simulated PC of SCENARIO (see scenarios/) in a fresh Wine prefix: the
+# shipped Setup.exe where the host runs 32-bit programs, else the bench's (its first line says
+# which, and why).
+# The set-up and the build write to $(BUILD_DIR)/demo-build.log, so the demo's first line is the
+# one that names the Setup.exe it runs.
+demo:
+	@mkdir -p $(BUILD_DIR)
+	@$(MAKE) build >$(BUILD_DIR)/demo-build.log 2>&1 || { tail -n 30 $(BUILD_DIR)/demo-build.log; \
+	    echo "demo: the set-up or the build failed; see $(BUILD_DIR)/demo-build.log" >&2; exit 1; }
+	@./tools/demo/demo.sh $(BUILD_DIR) $(SCENARIO)
 
 # Measures start-up, the patch phase, the wait for the driver package and memory on the bench,
 # and the size and imports of the shipped Setup.exe; writes the table to $(BUILD_DIR)/bench.md.

@@ -1,10 +1,14 @@
 #!/bin/bash
 # make demo: runs the wizard on a simulated PC and shows what it did.
 #   tools/demo/demo.sh <build folder> <scenario file>
-# The build folder is the bench's (build/x86_64): its medium and the simpc tool (make build),
-# run under Wine's 64-bit loader. Every run gets a fresh Wine prefix of its own,
-# <build folder>/demo-prefix, seeded from the scenario; nothing else is touched.
-# LUMI_DEMO_PACKAGE_MS sets how long the stand-in driver package stays open.
+# The build folder holds the three trees (make build). Where this host runs 32-bit programs, the
+# demo runs what ships, <build folder>/i686/medium/Setup.exe, under Wine's 32-bit loader with the
+# i686 bench's simpc (<build folder>/i686-bench): in a 32-bit prefix, or in a 64-bit one (64-bit
+# Windows 10) for a scenario of 64-bit Windows. Elsewhere, or with LUMI_BENCH_ONLY=1, it runs the
+# x86_64 bench's own medium and simpc under the 64-bit loader, and says why. Every run gets a
+# fresh Wine prefix of its own, demo-prefix in the tree whose simpc runs, seeded from the
+# scenario; nothing else is touched. LUMI_DEMO_PACKAGE_MS sets how long the stand-in driver
+# package stays open.
 set -u
 
 started=$(date +%s%N)
@@ -13,18 +17,38 @@ die() { echo "demo: $*" >&2; exit 1; }
 [ -d "$1" ] || die "no build folder $1 (run make build first)"
 [ -f "$2" ] || die "no scenario file $2 (the shipped ones are in scenarios/)"
 
-build=$(realpath "$1")
+source_dir=$(realpath "$(dirname "$0")/../..")
 scenario_file=$(realpath "$2")
-prefix=$build/demo-prefix
-work=$build/demo
-medium=$build/medium
-simpc_exe=$build/tools/demo/simpc.exe
 package_ms=${LUMI_DEMO_PACKAGE_MS:-3000}
+# The scenario's Windows is 64-bit when its windows line says so.
+windows64=no
+grep -Eq '^[[:space:]]*windows[[:space:]]+[^[:space:]]+[[:space:]]+64-bit[[:space:]]*$' \
+    "$scenario_file" && windows64=yes
+
+. "$source_dir/cmake/wine-prefix.sh"
+if why=$("$source_dir/tools/shipped-host.sh" check); then
+    tree=$(realpath "$1/i686-bench")
+    medium=$(realpath "$1/i686/medium")
+    if [ "$windows64" = yes ]; then
+        wine_environment "$tree/demo-prefix" 32 win64
+        kind="in a 64-bit prefix (64-bit Windows 10; Setup.exe runs under WOW64)"
+    else
+        wine_environment "$tree/demo-prefix" 32 win32
+        kind="in a 32-bit prefix (32-bit Windows)"
+    fi
+    echo "Setup.exe: $1/i686/medium/Setup.exe, what ships, under Wine's 32-bit loader $kind."
+else
+    tree=$(realpath "$1/x86_64")
+    medium=$tree/medium
+    wine_environment "$tree/demo-prefix"
+    echo "Setup.exe: $1/x86_64/medium/Setup.exe, the x86_64 bench build, under Wine's 64-bit loader:"
+    echo "the shipped $1/i686/medium/Setup.exe cannot run here, because $why."
+fi
+prefix=$WINEPREFIX
+work=$tree/demo
+simpc_exe=$tree/tools/demo/simpc.exe
 [ -f "$simpc_exe" ] || die "no $simpc_exe (run make build first)"
 [ -f "$medium/Setup.exe" ] || die "no assembled medium in $medium (run make build first)"
-
-. "$(dirname "$0")/../../cmake/wine-prefix.sh"
-wine_environment "$prefix"
 scenario=$(winpath "$scenario_file")
 
 # Every wait has a time limit (limit, from wine-prefix.sh).
@@ -35,9 +59,6 @@ step() { printf '  %s\n' "$*"; }
 trap 'wine_server -k >/dev/null 2>&1' EXIT
 
 echo "Lumitactile driver installation wizard: demo on a simulated PC"
-echo "Build: the x86_64 test bench's medium, $medium, under Wine's 64-bit loader."
-echo "Many hosts refuse 32-bit programs, so the bench runs the same sources built for x86_64 on"
-echo "every host. The medium that ships is the i686 one, build/i686/medium."
 wine_check || die "cannot run the demo"
 echo "Scenario ${2}:"
 # Its leading comment lines describe it.
