@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "install/Prompts.h"
+#include "tests/support/CallRules.h"
+#include "tests/support/PeFile.h"
 #include "tests/support/TestSupport.h"
 #include "tools/demo/simpc/Machine.h"
 #include "tools/demo/simpc/Scenario.h"
@@ -27,6 +29,9 @@ using testing_support::TestProgramFolder;
 namespace {
 
 constexpr DWORD kRunLimitMs = 90000;
+
+// The i686 bench's programs drive the shipped Setup.exe, the bench's its own 64-bit build.
+constexpr bool kShippedFile = sizeof(void*) == 4;
 
 std::string Expand(const std::string& text) {
     char buffer[1024] = {};
@@ -85,6 +90,10 @@ simpc::RunReport RunLikeTheDemo(const std::string& scenario,
                          " " + ShellQuoted(MediumFolder()) + " " + ShellQuoted(folder) + " " +
                          ShellQuoted(trace) + " --timeout " + std::to_string(kRunLimitMs / 1000);
     for (const std::string& entry : environment) script += " --env " + ShellQuoted(entry);
+    // The shipped file's own calls are traced, to be checked against the old systems' rules.
+    if (kShippedFile) {
+        script += " --relay " + ShellQuoted(testing_support::kRuleBearingCalls);
+    }
     script += " >" + ShellQuoted(UnixPath(folder + "\\report.txt")) + " 2>" +
               ShellQuoted(UnixPath(trace)) + "; echo $? >" + ShellQuoted(UnixPath(done));
     std::string commandLine = "sh -c \"" + script + "\"";
@@ -108,6 +117,23 @@ simpc::RunReport RunLikeTheDemo(const std::string& scenario,
     // 0 and 1: the wizard ran (to its end or not); anything else: simpc said why in the trace.
     EXPECT_GE(1, std::atoi(ReadTextFile(done).c_str())) << "see " << trace;
     return simpc::ReadRun(ReadTextFile(folder + "\\run.log"), ReadTextFile(trace));
+}
+
+// The shipped file's calls in a run's relay trace, checked against the rules of Windows 95, 98,
+// ME and NT 4 that Wine does not enforce; each breach names the call and its arguments.
+void ExpectTheOldSystemsCallRules(const std::string& trace, unsigned long wizardPid) {
+    if (!kShippedFile) return;  // a 64-bit program's calls say nothing of what ships
+    const std::string setup = MediumFolder() + "\\Setup.exe";
+    const testing_support::PeFile pe = testing_support::ReadPeFile(ReadTextFile(setup));
+    ASSERT_TRUE(pe.valid) << setup << ": " << pe.problem;
+    ASSERT_NE(0u, wizardPid) << "the run did not say which process was the wizard";
+    const testing_support::CallRuleReport calls =
+        testing_support::CheckCallRules(trace, wizardPid, pe.imageBase, pe.imageSize);
+    // The trace covers the program: its worker thread at least was started.
+    EXPECT_EQ(1u, calls.calls.count("msvcrt._beginthreadex")) << "no thread start in the trace";
+    std::string breaches;
+    for (const std::string& breach : calls.breaches) breaches += "\n  " + breach;
+    EXPECT_TRUE(calls.breaches.empty()) << "calls the oldest systems refuse:" << breaches;
 }
 
 bool Exists(const std::string& path) {
@@ -139,6 +165,7 @@ public:
         testing_support::MakeFolders(runFolder);
         report = RunLikeTheDemo(path, {"LUMI_STANDIN_PACKAGE_MS=4000", "LUMI_STANDIN_LOG=" + log},
                                 runFolder);
+        trace = ReadTextFile(runFolder + "\\trace.log");
         after = simpc::TakeSnapshot(scenario);
         const std::string lines = ReadTextFile(log);
         for (size_t at = lines.find("package "); at != std::string::npos;
@@ -174,6 +201,7 @@ public:
     std::string skipReason;  // set when this bench cannot emulate the scenario's Windows
     simpc::Scenario scenario;
     simpc::RunReport report;
+    std::string trace;  // Wine's traces of the wizard's run
     simpc::Snapshot before;
     simpc::Snapshot after;
     int packageStarts = 0;
@@ -190,6 +218,57 @@ private:
     TempDir work;
     simpc::SeedRecord record;
 };
+
+// ---- The check of the shipped file's calls -----------------------------------------------------
+
+// Rows of relay lines, as Wine 8 writes them with +timestamp,+pid, from process 00dc with its
+// image at 00400000; each says how many breaches it must give.
+TEST(CallRules, FlagOnlyTheProgramsOwnCallsThatTheOldestSystemsRefuse) {
+    const struct {
+        const char* line;
+        size_t breaches;
+    } rows[] = {
+        {"1.0:00dc:00e0:Call msvcrt._beginthreadex(00000000,00000000,00416a90,0073fd70,00000000,"
+         "00000000) ret=0041631d",
+         1},
+        {"1.0:00dc:00e0:Call msvcrt._beginthreadex(00000000,00000000,00416a90,0073fd70,00000000,"
+         "0073fd00) ret=0041631d",
+         0},
+        // msvcrt's own call, and a call of another process with the same image base.
+        {"1.0:00dc:00e0:Call KERNEL32.CreateThread(00000000,00000000,656dc620,00e45990,00000000,"
+         "00000000) ret=656dc88e",
+         0},
+        {"1.0:00e8:00ec:Call msvcrt._beginthreadex(00000000,00000000,00416a90,0073fd70,00000000,"
+         "00000000) ret=0041631d",
+         0},
+        {"1.0:00dc:00e4:Call advapi32.RegOpenKeyExA(80000002,00438850 \"Software\\\\GW, Inc.\","
+         "00000000,000f003f,026efd3c) ret=0041f36c",
+         1},
+        {"1.0:00dc:00e4:Call advapi32.RegOpenKeyExA(80000002,00438850 \"Software\","
+         "00000000,00020019,026efd3c) ret=0041f36c",
+         0},
+        {"1.0:00dc:00e4:Call KERNEL32.WritePrivateProfileStringA(004385f9 \"list\",026efd50 "
+         "\"Item3\",0043860d \"\",00e45a50 \"C:\\\\b.ini\") ret=0042045a",
+         1},
+        {"1.0:00dc:00e4:Call KERNEL32.WritePrivateProfileStringA(004385f9 \"a,b\",026efd50 "
+         "\"Item3\",0043860d \"\\\"x\\\"\",00e45a50 \"C:\\\\b.ini\") ret=0042045a",
+         0},
+        {"1.0:00dc:00e4:Call KERNEL32.WritePrivateProfileStringA(00000000,00000000,00000000,"
+         "00e45a50 \"C:\\\\b.ini\") ret=0042045a",
+         0},
+        {"1.0:00dc:00e0:Call user32.PeekMessageA(0073fc00,00000000,00000000,00000000,00400000) "
+         "ret=00416000",
+         1},
+        {"1.0:00dc:00e0:Call user32.PeekMessageA(0073fc00,00000000,00000000,00000000,00000000) "
+         "ret=00416000",
+         0},
+    };
+    for (const auto& row : rows) {
+        const testing_support::CallRuleReport report =
+            testing_support::CheckCallRules(row.line, 0xdc, 0x400000, 0x40000);
+        EXPECT_EQ(row.breaches, report.breaches.size()) << row.line;
+    }
+}
 
 // ---- The medium ------------------------------------------------------------------------------
 
@@ -268,6 +347,10 @@ TEST_F(TypicalPc, TellsEachScreenReaderItsOutcomeAndThenTheVerdict) {
                                         Prompt::kJawsSuccess, Prompt::kRestart}),
               run->report.prompts);
     EXPECT_EQ(1, run->packageStarts) << "Windows XP runs the driver package once";
+}
+
+TEST_F(TypicalPc, TheShippedFileMakesOnlyCallsTheOldestSystemsAccept) {
+    ExpectTheOldSystemsCallRules(run->trace, run->report.wizardPid);
 }
 
 TEST_F(TypicalPc, ChangesNothingBeyondTheFilesOfTheDisplay) {
@@ -447,6 +530,7 @@ TEST_P(OtherScenario, RunsToTheEndWithTheStatusTextsTheScenarioExpects) {
     EXPECT_EQ(run.report.verdict == "Please restart screen reader." ? Prompt::kRestart
                                                                     : Prompt::kNoScreenReader,
               prompts.back());
+    ExpectTheOldSystemsCallRules(run.trace, run.report.wizardPid);
     // On 64-bit Windows the screen readers' keys are where 32-bit programs keep them, so the
     // wizard found them in the 32-bit view alone.
     if (run.scenario.windows64) {

@@ -77,6 +77,23 @@ PeFile ReadPeFile(const std::string& image) {
     // The two layouts differ in the width of their addresses, hence in where the directories are.
     const bool wide = magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
     if (!wide && magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC) return fail("unknown optional header");
+    // Where the image asks to be loaded, and how much room it takes there.
+    if (wide) {
+        ULONGLONG base = 0;
+        if (!reader.At(optional + offsetof(IMAGE_OPTIONAL_HEADER64, ImageBase), base)) {
+            return fail("cut optional header");
+        }
+        pe.imageBase = base;
+    } else {
+        DWORD base = 0;
+        if (!reader.At(optional + offsetof(IMAGE_OPTIONAL_HEADER32, ImageBase), base)) {
+            return fail("cut optional header");
+        }
+        pe.imageBase = base;
+    }
+    const size_t sizeOfImage = wide ? offsetof(IMAGE_OPTIONAL_HEADER64, SizeOfImage)
+                                    : offsetof(IMAGE_OPTIONAL_HEADER32, SizeOfImage);
+    if (!reader.At(optional + sizeOfImage, pe.imageSize)) return fail("cut optional header");
     IMAGE_DATA_DIRECTORY importDirectory;
     const size_t directories = wide ? offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory)
                                     : offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory);

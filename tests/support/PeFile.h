@@ -13,8 +13,10 @@ namespace testing_support {
 // rather than taking the test down.
 struct PeFile {
     bool valid = false;
-    std::string problem;  // why it is not valid
-    WORD machine = 0;     // IMAGE_FILE_MACHINE_I386, IMAGE_FILE_MACHINE_AMD64, ...
+    std::string problem;      // why it is not valid
+    WORD machine = 0;         // IMAGE_FILE_MACHINE_I386, IMAGE_FILE_MACHINE_AMD64, ...
+    ULONGLONG imageBase = 0;  // where the image asks to be loaded
+    DWORD imageSize = 0;      // SizeOfImage: the room it takes there
     // Imported functions by DLL (names lower-cased); an import by ordinal reads as "#<n>".
     std::map<std::string, std::vector<std::string>> imports;
 };

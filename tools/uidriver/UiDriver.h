@@ -85,6 +85,7 @@ public:
     bool Start(const Launch& launch);
     const std::string& Error() const { return error; }
     HANDLE Process() const { return process.Get(); }
+    DWORD ProcessId() const { return processId; }
     // Milliseconds since Start (the moment CreateProcess returned).
     long SinceStart() const;
 

@@ -34,12 +34,14 @@ constexpr int kBadCommandLine = 3;
 void Usage() {
     std::fputs(
         "usage: simpc <scenario> <medium folder> <work folder> <trace file>\n"
-        "             [--env NAME=VALUE]... [--timeout <s>]\n"
+        "             [--env NAME=VALUE]... [--timeout <s>] [--relay <functions>]\n"
         "Seeds the machine from the scenario, runs Setup.exe from the medium (or from a copy in\n"
         "the work folder without the files the scenario removes) and reports on standard output.\n"
         "Standard error must go to the trace file: Setup.exe takes it over and Wine writes the\n"
         "traces of the wizard's texts and prompts there. The UI driver's events go to run.log in\n"
-        "the work folder. Paths are Windows paths (Z:\\... for the Linux file system).\n",
+        "the work folder. Paths are Windows paths (Z:\\... for the Linux file system).\n"
+        "--relay adds Wine's relay trace of those functions (RelayInclude's form, e.g.\n"
+        "advapi32.RegOpenKeyExA;msvcrt._beginthreadex) and the process ids to the trace.\n",
         stderr);
 }
 
@@ -61,6 +63,7 @@ struct Options {
     std::string trace;
     std::vector<std::string> environment;
     long limitS = kDefaultRunLimitS;
+    std::string relay;  // RelayInclude for the wizard's run; empty: no relay trace
 };
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -74,6 +77,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         const std::string value = argv[i + 1];
         if (option == "--env" && value.find('=') != std::string::npos) {
             options.environment.push_back(value);
+        } else if (option == "--relay" && !value.empty()) {
+            options.relay = value;
         } else if (option == "--timeout" && !value.empty() && value.size() <= 6 &&
                    value.find_first_not_of("0123456789") == std::string::npos) {
             options.limitS = std::atol(value.c_str());
@@ -84,9 +89,43 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     return options.limitS > 0;
 }
 
+// Wine's list of the functions the relay trace shows, for the processes that start while it is
+// set; put back as it was afterwards.
+class RelayInclude {
+public:
+    explicit RelayInclude(const std::string& functions) {
+        if (functions.empty()) return;
+        had = machine::ReadString(HKEY_CURRENT_USER, kKey, kValue, previous);
+        set = machine::WriteString(HKEY_CURRENT_USER, kKey, kValue, functions) == ERROR_SUCCESS;
+    }
+    ~RelayInclude() {
+        if (!set) return;
+        if (had) {
+            static_cast<void>(machine::WriteString(HKEY_CURRENT_USER, kKey, kValue, previous));
+            return;
+        }
+        UniqueRegKey key;
+        if (::RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_SET_VALUE, key.Receive()) ==
+            ERROR_SUCCESS) {
+            static_cast<void>(::RegDeleteValueA(key.Get(), kValue));
+        }
+    }
+    RelayInclude(const RelayInclude&) = delete;
+    RelayInclude& operator=(const RelayInclude&) = delete;
+    bool IsSet() const { return set; }
+
+private:
+    static constexpr const char* kKey = "Software\\Wine\\Debug";
+    static constexpr const char* kValue = "RelayInclude";
+    bool had = false;
+    bool set = false;
+    std::string previous;
+};
+
 // Setup.exe from the medium's root with that root as its current folder, as Explorer starts it,
-// and "Install" pressed. Returns the UI driver's event lines, "error <text>" lines, and
-// "install-tick <ms>": the tick count at which "Install" was pressed, the clock of the trace.
+// and "Install" pressed. Returns the UI driver's event lines, "error <text>" lines,
+// "wizard-pid <id>" (the process id the traces name) and "install-tick <ms>": the tick count
+// at which "Install" was pressed, the clock of the trace.
 std::string RunWizard(const std::string& root, const Options& options) {
     std::string lines;
     uidriver::Launch launch;
@@ -95,9 +134,13 @@ std::string RunWizard(const std::string& root, const Options& options) {
     launch.environment = options.environment;
     // Wine reads the channels from the program's own environment and writes the traces to the
     // standard error it takes over from this program.
-    launch.environment.push_back(std::string("WINEDEBUG=") + kWizardTraceChannels);
+    const RelayInclude relay(options.relay);
+    if (!options.relay.empty() && !relay.IsSet()) return "error cannot set RelayInclude\n";
+    launch.environment.push_back(std::string("WINEDEBUG=") + kWizardTraceChannels +
+                                 (options.relay.empty() ? "" : ",+pid,+relay"));
     uidriver::UiDriver driver;
     if (!driver.Start(launch)) return "error " + driver.Error() + "\n";
+    lines += "wizard-pid " + std::to_string(driver.ProcessId()) + "\n";
 
     uidriver::Plan plan;
     plan.pressInstall = true;

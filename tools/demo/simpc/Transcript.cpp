@@ -129,6 +129,10 @@ RunReport ReadRun(const std::string& driverOutput, const std::string& trace) {
             report.started = true;
             continue;
         }
+        if (line.compare(0, 11, "wizard-pid ") == 0) {
+            report.wizardPid = std::strtoul(line.c_str() + 11, nullptr, 10);
+            continue;
+        }
         if (line.compare(0, 6, "error ") == 0) {
             errors.push_back(line.substr(6));
             continue;

@@ -20,9 +20,10 @@ struct RunReport {
     bool ended = false;                    // the wizard ended by itself within the time limit
     bool timedOut = false;
     unsigned long exitCode = 0;
-    bool statusHidden = false;  // the status box was hidden after it had been shown
-    std::string verdict;        // the verdict text shown, empty when none was
-    long endMs = -1;            // when the wizard ended
+    bool statusHidden = false;    // the status box was hidden after it had been shown
+    std::string verdict;          // the verdict text shown, empty when none was
+    long endMs = -1;              // when the wizard ended
+    unsigned long wizardPid = 0;  // the wizard's process id, as the traces name it (0: unknown)
 
     // The wizard ran to its end: it told a verdict, hid its status box and ended by itself.
     bool RanToEnd() const { return ended && statusHidden && !verdict.empty(); }
@@ -30,8 +31,9 @@ struct RunReport {
     std::string Problem() const;
 };
 
-// Builds the report from simpc's run.log (UI driver event lines and the line
-// "install-tick <ms>") and the Wine trace written meanwhile (+timestamp,+edit,+winmm).
+// Builds the report from simpc's run.log (UI driver event lines and the lines
+// "install-tick <ms>" and "wizard-pid <id>") and the Wine trace written meanwhile
+// (+timestamp,+edit,+winmm).
 RunReport ReadRun(const std::string& driverOutput, const std::string& trace);
 
 std::string FormatTranscript(const RunReport& report);
