@@ -96,7 +96,7 @@ int JawsPatcher::Install(RunOwner* runOwner) {
 bool JawsPatcher::ReadTargetFolder(const std::string& version, std::string& folder) {
     const std::string keyPath = std::string(kJawsKey) + version + "\\";
     UniqueRegKey key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_ALL_ACCESS, key.Receive()) !=
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, key.Receive()) !=
         ERROR_SUCCESS) {
         return false;
     }
@@ -114,7 +114,9 @@ bool JawsPatcher::ReadTargetFolder(const std::string& version, std::string& fold
 
 int JawsPatcher::CollectVersions(std::vector<std::string>& versions) {
     UniqueRegKey key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kJawsKey, 0, KEY_ALL_ACCESS, key.Receive()) !=
+    // Opened for reading only, like every key here: Windows NT 4 to XP refuse more to a user
+    // without administrator rights, and JAWS would then count as absent.
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kJawsKey, 0, KEY_READ, key.Receive()) !=
         ERROR_SUCCESS) {
         return 0;
     }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -118,9 +119,10 @@ enum class Kind {
     kTooLong,
     kNumber,
     kNoFolder,
-    kJfwHeld,      // jfw.ini held open by a running JAWS: no write can reach it
-    kBrailleHeld,  // the same for braille.ini
-    kPresentHeld,  // both files already hold the display, and are held for reading only
+    kJfwHeld,       // jfw.ini held open by a running JAWS: no write can reach it
+    kBrailleHeld,   // the same for braille.ini
+    kPresentHeld,   // both files already hold the display, and are held for reading only
+    kReadOnlyKeys,  // good, but the user may only read its key and the JAWS key
 };
 
 // An INI file opened the way a running screen reader keeps it: others may read it when
@@ -177,12 +179,19 @@ TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
          1,
          kSuccessText,
          Prompt::kJawsSuccess},
+        // A user without administrator rights on Windows NT 4 to XP.
+        {"keys that may only be read",
+         {{"1.0", Kind::kReadOnlyKeys}},
+         1,
+         kSuccessText,
+         Prompt::kJawsSuccess},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         JawsMachine machine;
         std::vector<std::string> good;
         std::vector<UniqueFile> held;
+        std::vector<std::unique_ptr<ScopedReadOnlyKey>> readOnly;
         for (const auto& version : row.versions) {
             const std::string key = machine.VersionKey(version.first);
             switch (version.second) {
@@ -213,6 +222,12 @@ TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
                     break;
                 case Kind::kBrailleHeld:
                     held.push_back(Hold(machine.AddVersion(version.first) + "\\braille.ini", 0));
+                    break;
+                case Kind::kReadOnlyKeys:
+                    good.push_back(machine.AddVersion(version.first));
+                    readOnly.push_back(std::make_unique<ScopedReadOnlyKey>(key));
+                    readOnly.push_back(
+                        std::make_unique<ScopedReadOnlyKey>("Software\\Freedom Scientific\\JAWS"));
                     break;
                 case Kind::kPresentHeld: {
                     const std::string folder = machine.AddVersion(version.first);
