@@ -72,6 +72,7 @@ public:
     [[nodiscard]] bool IsClosing() const override { return closing.load(); }
     void ShowStatus(const char* text) override;
     PromptPlayer& Prompts() override { return *prompts; }
+    [[nodiscard]] int RunningOsKind() const override { return OsKind; }
     // Tests hand in a player that records.
     void SetPromptPlayer(PromptPlayer* player) {
         prompts = player != nullptr ? player : &systemPrompts;

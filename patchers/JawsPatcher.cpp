@@ -185,6 +185,7 @@ bool JawsPatcher::RegisterInBrailleIni(const std::string& targetFolder) {
         !TransplantSectionIfAbsent(kDisplaySection, source, file)) {
         written = false;
     }
+    Ini::FlushWrites(*owner);
     return written;
 }
 
@@ -213,6 +214,7 @@ bool JawsPatcher::RegisterInJfwIni(const std::string& targetFolder) {
                 written = false;
             }
         }
+        Ini::FlushWrites(*owner);
         return written;
     }
 }
@@ -243,8 +245,10 @@ void JawsPatcher::InstallKeyMaps(const std::string& targetFolder, const std::str
         if (entry.cFileName[0] == '.') continue;  // ".", ".." and hidden folders like ".svn"
         const std::string folder = settings + entry.cFileName;
         static_cast<void>(Ini::WriteSection(folder + kKeyMapFile, kKeysSection, keys));
+        Ini::FlushWrites(*owner);
         if (writeOlderKeyMap) {
             static_cast<void>(Ini::WriteSection(folder + kOlderKeyMapFile, kKeysSection, keys));
+            Ini::FlushWrites(*owner);
         }
     } while (::FindNextFileA(search.Get(), &entry));
 }
