@@ -7,8 +7,8 @@
 
 // What a step of an installation run needs from the wizard, and nothing more: a path on the
 // install medium, whether the user has closed the wizard, the status box, the prompt player
-// and the Windows family. The patchers, the patch toolkit and the driver removal command reach the
-// wizard only through it; the dialog implements it.
+// and the Windows family. The patchers, the patch toolkit and the driver removal command reach
+// the wizard only through it; the dialog implements it.
 class RunOwner {
 public:
     // The medium's root followed by relative (which begins with a backslash). False, with path

@@ -353,8 +353,9 @@ TEST(ShippedSetupExe, ImportsOnlyFunctionsThatWindows98And95Export) {
                 }
             }
         }
-        if (!checked)
+        if (!checked) {
             refused += "\n  " + dll + ": no list of what Windows 9x's " + dll + " exports";
+        }
         for (const std::string& function : functions) {
             if (IsWideName(function) && harmlessWide.count(function) == 0) {
                 refused += "\n  " + dll + " " + function + ": a wide function, a stub on 9x";
@@ -366,7 +367,7 @@ TEST(ShippedSetupExe, ImportsOnlyFunctionsThatWindows98And95Export) {
 }
 
 // Windows 95/98/ME implement few wide functions, and a missing export stops the loader. The C
-// runtime's own few (LoadLibraryW, GetModuleHandleW) exist there as stubs; none may be ours.
+// runtime's own few (above) exist there as stubs; none may be ours.
 TEST(ShippedSetupExe, ImportsNoWideFunctionFromOurOwnCode) {
     const testing_support::PeFile pe = ShippedImports();
     ASSERT_TRUE(pe.valid) << pe.problem;
