@@ -263,12 +263,21 @@ void MainDialog::StopRun() {
 }
 
 void MainDialog::WaitCuttingOffPrompts(HANDLE thread) {
+    // Windows 95 and 98 do not let two threads call the sound functions at once (ME, the same
+    // family, is taken to be alike), and a cut-off from here is such a second call: there the
+    // prompt in progress plays to its end (a few seconds, with the window already gone) and
+    // nothing is said after it.
+    const bool cutOff = OsKind != kOsKindWindows9x;
     // A thread that passed the player's check just before the stop may start its prompt a
     // moment after the first cut-off; the cut-off is repeated until the thread has ended.
-    prompts->Stop();
+    if (cutOff) {
+        prompts->Stop();
+    } else {
+        prompts->Silence();
+    }
     while (!WaitHandlingSentMessages(thread, kCutOffRepeatMs)) {
         if (::WaitForSingleObject(thread, 0) != WAIT_TIMEOUT) return;  // not waitable
-        prompts->Stop();
+        if (cutOff) prompts->Stop();
     }
 }
 

@@ -72,6 +72,7 @@ public:
     [[nodiscard]] bool IsClosing() const override { return closing.load(); }
     void ShowStatus(const char* text) override;
     PromptPlayer& Prompts() override { return *prompts; }
+    [[nodiscard]] int RunningOsKind() const override { return OsKind; }
     // Tests hand in a player that records.
     void SetPromptPlayer(PromptPlayer* player) {
         prompts = player != nullptr ? player : &systemPrompts;
@@ -99,7 +100,8 @@ private:
     void OnRemoveDriver();
     void OnCloseButton();
     // Tells a running worker to stop and waits for it and its watcher, handling the messages
-    // they send meanwhile. Safe to call when no run was started.
+    // they send meanwhile; the prompt in progress is cut off where the system allows that.
+    // Safe to call when no run was started.
     void StopRun();
     void WaitCuttingOffPrompts(HANDLE thread);
     void ReleaseProgramDir();

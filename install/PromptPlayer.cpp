@@ -9,8 +9,12 @@ void PromptPlayer::Play(const char* prompt) {
 }
 
 void PromptPlayer::Stop() {
-    stopped.store(true);
+    Silence();
     CutOff();
+}
+
+void PromptPlayer::Silence() {
+    stopped.store(true);
 }
 
 SystemPromptPlayer::SystemPromptPlayer() {

@@ -23,6 +23,10 @@ public:
     // a sound. A Play that had passed its check just before may start its sound a moment
     // after the cut-off; whoever waits for the playing threads calls Stop again meanwhile.
     void Stop();
+    // Stops for good without touching the sound: the prompt playing now plays to its end, and
+    // no later Play makes a sound. For systems where a second thread must not call the sound
+    // functions while one plays.
+    void Silence();
     bool IsStopped() const { return stopped.load(); }
 
 protected:

@@ -2,12 +2,13 @@
 
 #include <string>
 
+#include "install/OsKind.h"
 #include "install/PromptPlayer.h"
 
 // What a step of an installation run needs from the wizard, and nothing more: a path on the
-// install medium, whether the user has closed the wizard, the status box and the prompt
-// player. The patchers, the patch toolkit and the driver removal command reach the wizard
-// only through it; the dialog implements it.
+// install medium, whether the user has closed the wizard, the status box, the prompt player
+// and the Windows family. The patchers, the patch toolkit and the driver removal command reach
+// the wizard only through it; the dialog implements it.
 class RunOwner {
 public:
     // The medium's root followed by relative (which begins with a backslash). False, with path
@@ -20,6 +21,8 @@ public:
     virtual void ShowStatus(const char* text) = 0;
     // Every prompt of the run goes through this player.
     virtual PromptPlayer& Prompts() = 0;
+    // The Windows family the run is on: one of the OsKindValue values.
+    [[nodiscard]] virtual int RunningOsKind() const = 0;
 
     // Tells the user one step's outcome: the text in the status box, then each prompt played
     // to its end. Nothing is shown or played once the user has closed the wizard.

@@ -134,6 +134,7 @@ void DolphinPatcher::PatchReaderFolder(const std::string& readerFolder) {
         // A reader folder that is not there refuses the write; its steps are all silent.
         static_cast<void>(
             TransplantSectionIfAbsent(kDeviceSection, settings, readerFolder + kBrailleIni));
+        Ini::FlushWrites(*owner);
     }
     // With the medium unknown the source stays empty and each copy fails like a missing file.
     std::string backup;

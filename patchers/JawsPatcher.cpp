@@ -54,6 +54,32 @@ std::string IndexedKey(const char* prefix, int index, const char* suffix = "") {
     return prefix + std::to_string(index) + suffix;
 }
 
+// The last index a search reads. JAWS lists one braille.ini item per display model it knows
+// (some tens) and one jfw.ini index per display set up (a few): no real file comes near it. Yet
+// a search that never meets a missing key (Windows 95/98/ME may hand back neither a value nor
+// the default while another program holds the file) still ends after a moment.
+constexpr int kLastIndex = 1000;
+
+enum class IndexSearch {
+    kFree,       // the key at index is missing: the display goes there
+    kPresent,    // the key at index already names the display
+    kUnsettled,  // no key missing up to kLastIndex, or the wizard was closed: no index is known
+};
+
+// Reads prefix + n + suffix of the section for n = 1, 2, ... until a key is missing or names
+// the display; index is where the search ended.
+IndexSearch SearchIndex(const RunOwner& owner, const std::string& file, const char* section,
+                        const char* prefix, const char* suffix, int& index) {
+    for (index = 1; index <= kLastIndex; ++index) {
+        if (owner.IsClosing()) return IndexSearch::kUnsettled;
+        const std::string value =
+            Ini::ReadValue(file, section, IndexedKey(prefix, index, suffix).c_str());
+        if (Ini::IsMissing(value)) return IndexSearch::kFree;
+        if (Ini::BeginsWithWord(value, kProductWord)) return IndexSearch::kPresent;
+    }
+    return IndexSearch::kUnsettled;
+}
+
 }  // namespace
 
 int JawsPatcher::Install(RunOwner* runOwner) {
@@ -64,7 +90,8 @@ int JawsPatcher::Install(RunOwner* runOwner) {
     int versionsRead = 0;
     bool versionFailed = false;
     for (const std::string& version : versions) {
-        // The user closed the wizard: the version in hand was finished, the rest are left.
+        // The user closed the wizard: the version in hand was finished (but for an INI file
+        // whose index search the close ended, which is left unwritten), the rest are left.
         if (owner->IsClosing()) return versionsRead > 0 ? 1 : 0;
         std::string target;
         // A key left behind by an uninstalled version must not keep the others unpatched.
@@ -96,7 +123,7 @@ int JawsPatcher::Install(RunOwner* runOwner) {
 bool JawsPatcher::ReadTargetFolder(const std::string& version, std::string& folder) {
     const std::string keyPath = std::string(kJawsKey) + version + "\\";
     UniqueRegKey key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_ALL_ACCESS, key.Receive()) !=
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, key.Receive()) !=
         ERROR_SUCCESS) {
         return false;
     }
@@ -114,7 +141,9 @@ bool JawsPatcher::ReadTargetFolder(const std::string& version, std::string& fold
 
 int JawsPatcher::CollectVersions(std::vector<std::string>& versions) {
     UniqueRegKey key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kJawsKey, 0, KEY_ALL_ACCESS, key.Receive()) !=
+    // Opened for reading only, like every key here: Windows NT 4 to XP refuse more to a user
+    // without administrator rights, and JAWS would then count as absent.
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kJawsKey, 0, KEY_READ, key.Receive()) !=
         ERROR_SUCCESS) {
         return 0;
     }
@@ -159,20 +188,14 @@ int JawsPatcher::CopyDisplayDriver(const std::string& targetFolder) {
 bool JawsPatcher::RegisterInBrailleIni(const std::string& targetFolder) {
     const std::string file = targetFolder + "braille.ini";
     // Only the items before the first gap are looked at; the gap is where the display goes.
-    int index = 1;
-    bool present = false;
-    for (;; ++index) {
-        const std::string value =
-            Ini::ReadValue(file, kListSection, IndexedKey("Item", index).c_str());
-        if (Ini::IsMissing(value)) break;
-        if (Ini::BeginsWithWord(value, kProductWord)) {
-            present = true;
-            break;
-        }
-    }
+    int index = 0;
+    const IndexSearch search = SearchIndex(*owner, file, kListSection, "Item", "", index);
     ::OutputDebugStringA((file + "\r\n").c_str());
+    // Reads that cannot be trusted give no place for the display, nor a true view of its
+    // section: the file is left as it is.
+    if (search == IndexSearch::kUnsettled) return false;
     bool written = true;
-    if (!present) {
+    if (search == IndexSearch::kFree) {
         // Quoted, so the reader hands back the bare word and a later run finds it.
         written = Ini::WriteValue(file, kListSection, IndexedKey("Item", index).c_str(),
                                   kQuotedProductWord);
@@ -183,36 +206,35 @@ bool JawsPatcher::RegisterInBrailleIni(const std::string& targetFolder) {
         !TransplantSectionIfAbsent(kDisplaySection, source, file)) {
         written = false;
     }
+    Ini::FlushWrites(*owner);
     return written;
 }
 
 bool JawsPatcher::RegisterInJfwIni(const std::string& targetFolder) {
     const std::string file = targetFolder + "jfw.ini";
     // Only the long name decides: an index with just a name, driver or port key is reused.
-    for (int index = 1;; ++index) {
-        const std::string value = Ini::ReadValue(file, kDisplaysSection,
-                                                 IndexedKey("Braille", index, "LongName").c_str());
-        if (!Ini::IsMissing(value)) {
-            if (Ini::BeginsWithWord(value, kProductWord)) return true;
-            continue;
+    int index = 0;
+    const IndexSearch search =
+        SearchIndex(*owner, file, kDisplaysSection, "Braille", "LongName", index);
+    if (search == IndexSearch::kPresent) return true;
+    if (search == IndexSearch::kUnsettled) return false;
+    const struct {
+        const char* suffix;
+        const char* value;
+    } keys[] = {{"Name", kDriverName},
+                {"LongName", kProductWord},
+                {"Driver", kDriverName},
+                {"Port", kPort}};
+    // A write that fails does not keep the others from being tried.
+    bool written = true;
+    for (const auto& key : keys) {
+        if (!Ini::WriteValue(file, kDisplaysSection,
+                             IndexedKey("Braille", index, key.suffix).c_str(), key.value)) {
+            written = false;
         }
-        const struct {
-            const char* suffix;
-            const char* value;
-        } keys[] = {{"Name", kDriverName},
-                    {"LongName", kProductWord},
-                    {"Driver", kDriverName},
-                    {"Port", kPort}};
-        // A write that fails does not keep the others from being tried.
-        bool written = true;
-        for (const auto& key : keys) {
-            if (!Ini::WriteValue(file, kDisplaysSection,
-                                 IndexedKey("Braille", index, key.suffix).c_str(), key.value)) {
-                written = false;
-            }
-        }
-        return written;
     }
+    Ini::FlushWrites(*owner);
+    return written;
 }
 
 void JawsPatcher::InstallKeyMaps(const std::string& targetFolder, const std::string& version) {
@@ -241,8 +263,10 @@ void JawsPatcher::InstallKeyMaps(const std::string& targetFolder, const std::str
         if (entry.cFileName[0] == '.') continue;  // ".", ".." and hidden folders like ".svn"
         const std::string folder = settings + entry.cFileName;
         static_cast<void>(Ini::WriteSection(folder + kKeyMapFile, kKeysSection, keys));
+        Ini::FlushWrites(*owner);
         if (writeOlderKeyMap) {
             static_cast<void>(Ini::WriteSection(folder + kOlderKeyMapFile, kKeysSection, keys));
+            Ini::FlushWrites(*owner);
         }
     } while (::FindNextFileA(search.Get(), &entry));
 }

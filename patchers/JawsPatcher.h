@@ -29,8 +29,10 @@ public:
     // else into the folder itself. 1 when the copy succeeded.
     [[nodiscard]] int CopyDisplayDriver(const std::string& targetFolder);
     // The display's list item and section in braille.ini, and its four keys in jfw.ini. False
-    // when a write they needed was refused (the file held by a running JAWS, say): without
-    // them JAWS cannot use the display. An entry already there needs no write.
+    // when a write they needed was refused (the file held by a running JAWS, say), or when the
+    // search for a free index found none or was ended by a close, in which case the file is
+    // not written at all: without them JAWS cannot use the display. An entry already there
+    // needs no write.
     [[nodiscard]] bool RegisterInBrailleIni(const std::string& targetFolder);
     [[nodiscard]] bool RegisterInJfwIni(const std::string& targetFolder);
     // The display's keys into the key maps of every settings folder; writes that fail are

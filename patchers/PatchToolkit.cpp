@@ -114,4 +114,11 @@ bool WriteValue(const std::string& file, const char* section, const char* key, c
     return ::WritePrivateProfileStringA(section, key, value, file.c_str()) != FALSE;
 }
 
+void FlushWrites(const RunOwner& owner) {
+    if (owner.RunningOsKind() != kOsKindWindows9x) return;
+    // Every argument null flushes the cache. Windows 95 answers FALSE whatever happened, and
+    // no system says what TRUE would promise, so the writes' own results tell the outcome.
+    static_cast<void>(::WritePrivateProfileStringA(nullptr, nullptr, nullptr, nullptr));
+}
+
 }  // namespace Ini

@@ -59,5 +59,9 @@ extern const char* const kMissing;
 // Writes one key; false when the platform refused the write.
 [[nodiscard]] bool WriteValue(const std::string& file, const char* section, const char* key,
                               const char* value);
+// Windows 95/98/ME keep the last file's writes in a cache and change the file later; this puts
+// them into the file, and is called after each file's writes, before an outcome is told.
+// Elsewhere the writes are in the file already and nothing is done. It cannot fail a step.
+void FlushWrites(const RunOwner& owner);
 
 }  // namespace Ini

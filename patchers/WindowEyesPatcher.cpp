@@ -151,8 +151,9 @@ int WindowEyesPatcher::ReadVersionAndPath(std::string& path, std::string& versio
     version.clear();
     UniqueRegKey key;
     // A key that cannot be opened, for whatever reason, counts as Window-Eyes not registered.
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, key.Receive()) !=
-        ERROR_SUCCESS) {
+    // It is only read, so only reading is asked for: a user without administrator rights may
+    // do that on Windows NT 4 to XP.
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) {
         return 0;
     }
     // The types are not asked for: whatever was stored is taken as text up to its first zero.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,18 @@ int LineCount(const std::string& file, const char* section) {
     int lines = 0;
     for (DWORD i = 0; i < length; ++i) lines += buffer[i] == '\0' ? 1 : 0;
     return lines;
+}
+
+// The last index the patcher's searches read: no real braille.ini or jfw.ini comes near it.
+constexpr int kLastIndex = 1000;
+
+// A section whose keys prefix + n + suffix, n = 1 to count, all name other displays.
+std::string FilledSection(const char* header, const char* prefix, const char* suffix, int count) {
+    std::string text = std::string(header) + "\r\n";
+    for (int n = 1; n <= count; ++n) {
+        text += prefix + std::to_string(n) + suffix + "=Alva " + std::to_string(n) + "\r\n";
+    }
+    return text;
 }
 
 // Sets a value of any type under HKLM, bypassing the terminator SetString adds.
@@ -118,9 +131,11 @@ enum class Kind {
     kTooLong,
     kNumber,
     kNoFolder,
-    kJfwHeld,      // jfw.ini held open by a running JAWS: no write can reach it
-    kBrailleHeld,  // the same for braille.ini
-    kPresentHeld,  // both files already hold the display, and are held for reading only
+    kJfwHeld,       // jfw.ini held open by a running JAWS: no write can reach it
+    kBrailleHeld,   // the same for braille.ini
+    kPresentHeld,   // both files already hold the display, and are held for reading only
+    kReadOnlyKeys,  // good, but the user may only read its key and the JAWS key
+    kListFull,      // braille.ini's list has no gap up to the last index searched
 };
 
 // An INI file opened the way a running screen reader keeps it: others may read it when
@@ -177,12 +192,24 @@ TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
          1,
          kSuccessText,
          Prompt::kJawsSuccess},
+        {"no free braille.ini item",
+         {{"1.0", Kind::kListFull}},
+         1,
+         kFailedText,
+         Prompt::kJawsFailed},
+        // A user without administrator rights on Windows NT 4 to XP.
+        {"keys that may only be read",
+         {{"1.0", Kind::kReadOnlyKeys}},
+         1,
+         kSuccessText,
+         Prompt::kJawsSuccess},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         JawsMachine machine;
         std::vector<std::string> good;
         std::vector<UniqueFile> held;
+        std::vector<std::unique_ptr<ScopedReadOnlyKey>> readOnly;
         for (const auto& version : row.versions) {
             const std::string key = machine.VersionKey(version.first);
             switch (version.second) {
@@ -213,6 +240,16 @@ TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
                     break;
                 case Kind::kBrailleHeld:
                     held.push_back(Hold(machine.AddVersion(version.first) + "\\braille.ini", 0));
+                    break;
+                case Kind::kReadOnlyKeys:
+                    good.push_back(machine.AddVersion(version.first));
+                    readOnly.push_back(std::make_unique<ScopedReadOnlyKey>(key));
+                    readOnly.push_back(
+                        std::make_unique<ScopedReadOnlyKey>("Software\\Freedom Scientific\\JAWS"));
+                    break;
+                case Kind::kListFull:
+                    WriteTextFile(machine.AddVersion(version.first) + "\\braille.ini",
+                                  FilledSection("[list]", "Item", "", kLastIndex));
                     break;
                 case Kind::kPresentHeld: {
                     const std::string folder = machine.AddVersion(version.first);
@@ -341,6 +378,70 @@ TEST(JawsRegisterInBrailleIni, EntersTheDisplayAtTheFirstGap) {
             EXPECT_NE(std::string::npos, ReadTextFile(file).find(key + "=\"Lumitactile\""));
         }
         EXPECT_EQ(row.cells, Value(file, "Lumitactile", "Cells"));
+    }
+}
+
+// A wizard the user has closed, as the patcher sees it.
+class ClosedOwner : public RunOwner {
+public:
+    bool MediumPath(const char*, std::string& path) const override {
+        path.clear();
+        return false;
+    }
+    bool IsClosing() const override { return true; }
+    void ShowStatus(const char*) override {}
+    PromptPlayer& Prompts() override { return prompts; }
+    int RunningOsKind() const override { return kOsKindNtBefore6; }
+
+private:
+    RecordingPromptPlayer prompts;
+};
+
+// The searches end at the first missing key, after the last index (where every read so far
+// gave a value, as a file held by another program can on Windows 95/98/ME), or when the user
+// closes the wizard. Without a free index nothing is written, so no entry lands at a wrong
+// index, and the registration counts as failed.
+TEST(JawsIndexSearch, EndsAtTheFirstGapAtItsBoundOrOnAClose) {
+    struct Row {
+        const char* name;
+        bool jfw;  // jfw.ini's long names, else braille.ini's list
+        int filled;
+        bool closing;
+        int written;  // the index written; 0: the file is left as it was
+    } rows[] = {
+        {"braille.ini, gap at the last index", false, kLastIndex - 1, false, kLastIndex},
+        {"braille.ini, no gap", false, kLastIndex, false, 0},
+        {"braille.ini, closing", false, 3, true, 0},
+        {"jfw.ini, gap at the last index", true, kLastIndex - 1, false, kLastIndex},
+        {"jfw.ini, no gap", true, kLastIndex, false, 0},
+        {"jfw.ini, closing", true, 3, true, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        JawsMachine machine;
+        const std::string folder = machine.programs / "jaws";
+        MakeFolders(folder);
+        const std::string file = folder + (row.jfw ? "\\jfw.ini" : "\\braille.ini");
+        const char* section = row.jfw ? "BrailleDisplays" : "list";
+        const char* prefix = row.jfw ? "Braille" : "Item";
+        const char* suffix = row.jfw ? "LongName" : "";
+        WriteTextFile(file, FilledSection(row.jfw ? "[BrailleDisplays]" : "[list]", prefix, suffix,
+                                          row.filled));
+        const std::string before = ReadTextFile(file);
+        ClosedOwner closed;
+        if (row.closing) machine.patcher.owner = &closed;
+
+        const bool registered = row.jfw ? machine.patcher.RegisterInJfwIni(folder + "\\")
+                                        : machine.patcher.RegisterInBrailleIni(folder + "\\");
+
+        EXPECT_EQ(row.written != 0, registered);
+        if (row.written == 0) {
+            EXPECT_EQ(before, ReadTextFile(file));
+            continue;
+        }
+        EXPECT_EQ("Lumitactile",
+                  Value(file, section, prefix + std::to_string(row.written) + suffix));
+        EXPECT_EQ(row.filled + (row.jfw ? 4 : 1), LineCount(file, section));
     }
 }
 
@@ -530,11 +631,21 @@ TEST(JawsInstall, ClosingStopsBetweenVersions) {
     ASSERT_TRUE(PumpUntil([&] { return FileExists(folders[0] + "\\LumiTac.jlb"); }, 60000));
     ::SendMessageA(window, WM_CLOSE, 0, 0);  // returns once the worker has ended
 
-    for (const std::string& folder : folders) {
-        if (!FileExists(folder + "\\LumiTac.jlb")) continue;
-        SCOPED_TRACE(folder);
-        EXPECT_TRUE(IsPatched(folder));
-        EXPECT_TRUE(FileExists(folder + "\\Settings\\l19\\default.JKM"));
+    // A close that lands in an index search of the version in hand leaves that INI file
+    // unwritten; every version before it is whole.
+    size_t touched = 0;
+    while (touched < folders.size() && FileExists(folders[touched] + "\\LumiTac.jlb")) ++touched;
+    ASSERT_GT(touched, 0u);
+    for (size_t i = 0; i < folders.size(); ++i) {
+        SCOPED_TRACE(folders[i]);
+        if (i >= touched) {
+            EXPECT_FALSE(FileExists(folders[i] + "\\LumiTac.jlb")) << "after the version in hand";
+            continue;
+        }
+        if (i + 1 < touched) {
+            EXPECT_TRUE(IsPatched(folders[i]));
+        }
+        EXPECT_TRUE(FileExists(folders[i] + "\\Settings\\l19\\default.JKM"));
     }
     EXPECT_FALSE(FileExists(folders.back() + "\\LumiTac.jlb"));
     for (const std::string& prompt : machine.dialog.prompts.Prompts()) {

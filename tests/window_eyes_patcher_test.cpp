@@ -3,6 +3,7 @@
 
 #include <clocale>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -237,16 +238,20 @@ TEST(WindowEyesPatch, CopiesTheFilesOfItsVersionEverywhere) {
         const char* pathEnd;  // appended to the folder in "Path"
         const char* program;
         const char* settings;
+        bool readOnlyKey = false;  // a user without administrator rights on NT 4 to XP
     };
     const Row rows[] = {{"5.9", "", kPre60Program, kPre60Settings},
                         {"6.0", "", kPost55Program, kPost55Settings},
                         // A Path written with a closing backslash names the same folder.
-                        {"6.0", "\\", kPost55Program, kPost55Settings}};
+                        {"6.0", "\\", kPost55Program, kPost55Settings},
+                        {"6.0", "", kPost55Program, kPost55Settings, true}};
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string("version ") + row.version + ", Path ending \"" + row.pathEnd +
-                     "\"");
+                     "\"" + (row.readOnlyKey ? ", key readable only" : ""));
         WindowEyesMachine machine;
         machine.Register(row.version, machine.program.Path() + row.pathEnd);
+        std::unique_ptr<testing_support::ScopedReadOnlyKey> readOnly;
+        if (row.readOnlyKey) readOnly = std::make_unique<testing_support::ScopedReadOnlyKey>(kKey);
         EXPECT_EQ(1, machine.Install());
         machine.ExpectReport(kPatchedText, Prompt::kWindowEyesSuccess);
         EXPECT_EQ(row.program, ReadTextFile(machine.program / "bdisplay.exe"));

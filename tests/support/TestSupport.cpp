@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sddl.h>
+
 #include <cstdlib>
 
 #include "res/resource.h"
@@ -129,6 +131,33 @@ void ScopedMachineKey::SetString(const std::string& subkey, const char* name,
                                  const std::string& value) {
     const std::string full = subkey.empty() ? root : root + "\\" + subkey;
     ASSERT_EQ(ERROR_SUCCESS, machine::WriteString(HKEY_LOCAL_MACHINE, full, name, value)) << full;
+}
+
+namespace {
+
+// Gives the key a DACL of its own from SDDL text; the key's owner may always do that.
+void SetKeyAccess(const std::string& subkey, const char* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1,
+                                                                       &descriptor, nullptr));
+    HKEY key = nullptr;
+    LONG status = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, WRITE_DAC, &key);
+    if (status == ERROR_SUCCESS) {
+        status = ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
+        ::RegCloseKey(key);
+    }
+    ::LocalFree(descriptor);
+    ASSERT_EQ(ERROR_SUCCESS, status) << subkey << ": " << sddl;
+}
+
+}  // namespace
+
+ScopedReadOnlyKey::ScopedReadOnlyKey(const std::string& subkey) : subkey(subkey) {
+    SetKeyAccess(subkey, "D:P(A;;KR;;;WD)");  // protected: Everyone may read, nothing more
+}
+
+ScopedReadOnlyKey::~ScopedReadOnlyKey() {
+    SetKeyAccess(subkey, "D:P(A;;KA;;;WD)");
 }
 
 ScopedEnvironment::ScopedEnvironment(const char* name, const std::string& value) : name(name) {

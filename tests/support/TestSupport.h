@@ -89,6 +89,20 @@ private:
     std::string root;
 };
 
+// Lets everyone only read a key under HKEY_LOCAL_MACHINE, as Windows NT 4 to XP let a user
+// without administrator rights read the screen readers' keys; full access comes back when
+// destroyed (before the key's ScopedMachineKey removes it).
+class ScopedReadOnlyKey {
+public:
+    explicit ScopedReadOnlyKey(const std::string& subkey);
+    ~ScopedReadOnlyKey();
+    ScopedReadOnlyKey(const ScopedReadOnlyKey&) = delete;
+    ScopedReadOnlyKey& operator=(const ScopedReadOnlyKey&) = delete;
+
+private:
+    std::string subkey;
+};
+
 // Removes a folder tree now and when destroyed (for fixed locations like C:\Program Files\...).
 class ScopedFolder {
 public:
