@@ -267,9 +267,60 @@ TEST(DolphinPatchSupernova, NothingListedMeansNotPatched) {
     Bench bench;
     testing_support::RemoveTree(DolphinMachine::kRoot);
     bench.dialog->get()->dolphinPatcher.owner = bench.dialog->get();
+    bench.dialog->get()->dolphinPatcher.dolphinFolder = DolphinMachine::kRoot;
 
     EXPECT_EQ(0, bench.dialog->get()->dolphinPatcher.PatchSupernova());
     EXPECT_FALSE(FolderExists(DolphinMachine::kRoot));
+}
+
+// Dolphin lies where Windows keeps programs ("C:\Program Files (x86)" for a 32-bit program on
+// 64-bit Windows, another drive or a localised name elsewhere); the usual folder stands in when
+// Windows names none. The value is read from a key of the test's own.
+TEST(DolphinFolder, IsWhereWindowsKeepsProgramsElseTheUsualProgramFolder) {
+    const std::string key = "Software\\LumiTest CurrentVersion";
+    TempDir elsewhere;
+    enum Value { kNoKey, kNoValue, kValue };
+    struct Row {
+        const char* label;
+        Value value;
+        std::string programFiles;
+        std::string dolphin;  // where the patcher looks
+    };
+    const Row rows[] = {
+        {"value present", kValue, elsewhere.Path(), elsewhere / "Dolphin"},
+        {"value ending in a backslash", kValue, elsewhere.Path() + "\\", elsewhere / "Dolphin"},
+        {"another drive", kValue, "D:\\Programme", "D:\\Programme\\Dolphin"},
+        {"value empty", kValue, "", DolphinMachine::kRoot},
+        {"value missing", kNoValue, "", DolphinMachine::kRoot},
+        {"key missing", kNoKey, "", DolphinMachine::kRoot},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        testing_support::ScopedMachineKey windows(key);
+        if (row.value == kNoValue) windows.CreateSubkey("");
+        if (row.value == kValue) windows.SetString("", "ProgramFilesDir", row.programFiles);
+        EXPECT_EQ(row.dolphin, DolphinFolder(key));
+
+        // Both places hold a SAM; only the one Windows names is patched.
+        Bench bench;
+        bench.machine.AddSam();
+        const bool onThisMachine = row.dolphin != "D:\\Programme\\Dolphin";
+        if (row.dolphin != DolphinMachine::kRoot && onThisMachine)
+            MakeFolders(row.dolphin + "\\Sam");
+        (*bench.dialog)->dolphinPatcher.programFilesKey = key;
+
+        EXPECT_EQ(onThisMachine ? 1 : 0, bench.Install());
+        EXPECT_EQ(onThisMachine, FileExists(row.dolphin + "\\Sam\\LumiTac\\LumiTac.dll"));
+        EXPECT_EQ(row.dolphin == DolphinMachine::kRoot,
+                  FileExists(bench.machine / "Sam\\LumiTac\\LumiTac.dll"));
+        testing_support::RemoveTree(elsewhere / "Dolphin");
+    }
+}
+
+// The machine's own value names the usual folder on the bench, where every other test seeds
+// Dolphin.
+TEST(DolphinFolder, TheMachinesOwnValueNamesTheUsualFolderOnTheBench) {
+    EXPECT_EQ(DolphinMachine::kRoot, DolphinFolder(kWindowsCurrentVersionKey));
 }
 
 TEST(DolphinInstall, ExistingSectionIsKeptAndAnEmptyOneFilled) {
