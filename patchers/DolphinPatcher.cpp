@@ -95,9 +95,18 @@ int DolphinPatcher::Install(RunOwner* runOwner) {
         return 1;
     }
     if (owner->IsClosing()) return 1;
-    PatchHal();
+    const Reader hal = PatchHal();
     if (owner->IsClosing()) return 1;
-    if (PatchSupernova() != 0) {
+    const Reader supernova = PatchSupernova();
+
+    // SAM drives the display for a Dolphin screen reader; without one there is nobody to tell
+    // of a patch, and no screen reader to restart.
+    if (hal == Reader::kAbsent && supernova == Reader::kAbsent) return 0;
+    // A reader that lacks the display's section cannot use it: most often it is running and
+    // holds its braille.ini.
+    if (hal == Reader::kFailed || supernova == Reader::kFailed) {
+        ReportStatus(owner, kFailedText, Prompt::kSupernovaNotCopied);
+    } else if (supernova == Reader::kPatched) {
         ReportStatus(owner, kSupernovaSuccessText, Prompt::kSupernovaSuccess);
     } else {
         ReportStatus(owner, kHalSuccessText, Prompt::kHalSuccess);
@@ -125,20 +134,18 @@ int DolphinPatcher::CopySamFiles() {
     return 1;
 }
 
-void DolphinPatcher::PatchHal() {
-    PatchReaderFolder(dolphinFolder + kHal);
+DolphinPatcher::Reader DolphinPatcher::PatchHal() {
+    return PatchReaderFolder(dolphinFolder + kHal);
 }
 
-int DolphinPatcher::PatchSupernova() {
-    WIN32_FIND_DATAA entry;
-    ZeroMemory(&entry, sizeof(entry));
-    UniqueFindHandle listing(::FindFirstFileA((dolphinFolder + kListing).c_str(), &entry));
-    if (!listing) return 0;
-
+DolphinPatcher::Reader DolphinPatcher::PatchSupernova() {
     // Supernova's folder name carries its version, so it is found by its marker; the path is
     // held in a growing string, so however long the name, nothing is cut.
     std::string folder = dolphinFolder + kSupernovaFallback;
-    for (;;) {
+    WIN32_FIND_DATAA entry;
+    ZeroMemory(&entry, sizeof(entry));
+    UniqueFindHandle listing(::FindFirstFileA((dolphinFolder + kListing).c_str(), &entry));
+    while (listing) {
         if (IsSupernovaFolder(entry)) {
             folder = dolphinFolder + "\\" + LongName(entry);
             break;
@@ -147,17 +154,17 @@ int DolphinPatcher::PatchSupernova() {
         if (!::FindNextFileA(listing.Get(), &entry)) break;
     }
     listing.Reset();
-
-    PatchReaderFolder(folder);
-    return 1;
+    return PatchReaderFolder(folder);
 }
 
-void DolphinPatcher::PatchReaderFolder(const std::string& readerFolder) {
+DolphinPatcher::Reader DolphinPatcher::PatchReaderFolder(const std::string& readerFolder) {
+    // A reader that is not installed gets nothing, and no folder or file is made for it.
+    if (IsExistingDirectory(readerFolder) == 0) return Reader::kAbsent;
+    const std::string brailleIni = readerFolder + kBrailleIni;
     std::string settings;
     if (owner->MediumPath(kMediumSettings, settings)) {
-        // A reader folder that is not there refuses the write; its steps are all silent.
-        static_cast<void>(
-            TransplantSectionIfAbsent(kDeviceSection, settings, readerFolder + kBrailleIni));
+        // Whether it took is read back below, whatever the write said.
+        static_cast<void>(TransplantSectionIfAbsent(kDeviceSection, settings, brailleIni));
     }
     // With the medium unknown the source stays empty and each copy fails like a missing file.
     std::string backup;
@@ -169,4 +176,8 @@ void DolphinPatcher::PatchReaderFolder(const std::string& readerFolder) {
         if (CopyClearingReadOnly(backup, folder + kNewBackup) == 0) continue;
         static_cast<void>(::DeleteFileA((folder + kOldBackup).c_str()));
     }
+    // The reader finds the display only through its section: present with lines, or the
+    // patch did not take (a running reader holds the file, or the medium lacks the section).
+    return Ini::ReadSection(brailleIni, kDeviceSection).empty() ? Reader::kFailed
+                                                                : Reader::kPatched;
 }

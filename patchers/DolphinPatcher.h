@@ -21,9 +21,18 @@ public:
     DolphinPatcher() = default;
     virtual ~DolphinPatcher() = default;
 
-    // 0 with no report when Dolphin's folder holds no folder Sam; else 1 after exactly one
-    // report (none once the wizard is closing: the later steps are skipped then).
+    // 0 with no report when Dolphin's folder holds no folder Sam, and when it holds SAM alone
+    // (SAM then gets its files, but neither Hal nor Supernova is there to drive the display);
+    // else 1 after exactly one report (none once the wizard is closing: the later steps are
+    // skipped then).
     [[nodiscard]] int Install(RunOwner* owner);
+
+    // What one screen reader's patch came to.
+    enum class Reader {
+        kAbsent,   // its folder is not there: nothing is done or made for it
+        kPatched,  // its braille.ini holds the display's section afterwards
+        kFailed,   // its folder is there, but the section could not be put in place
+    };
 
     // The steps of Install, public so each can be tested on its own; they use owner, which
     // Install sets.
@@ -31,15 +40,15 @@ public:
     // SAM's driver (result ignored) and the display's four driver files into SAM. 1 when all
     // four were copied; 0 at the first that fails, leaving the rest uncopied.
     [[nodiscard]] int CopySamFiles();
-    // Hal's settings; its steps fail silently where Hal is missing, so there is no outcome.
-    void PatchHal();
-    // Supernova's settings, into the first listed Dolphin folder whose name holds "Snova", else
-    // into Dolphin's folder "Snova". 0 when the Dolphin folder cannot be listed at all (nothing
-    // is touched then), else 1.
-    [[nodiscard]] int PatchSupernova();
+    // Hal's settings, in Dolphin's folder "Hal".
+    [[nodiscard]] Reader PatchHal();
+    // Supernova's settings, in the first listed Dolphin folder whose name holds "Snova", else in
+    // Dolphin's folder "Snova".
+    [[nodiscard]] Reader PatchSupernova();
     // The section, the .bk1 files and the removal of each .bk0 file once its .bk1 copy is in
-    // place, for one reader folder; every failure is silent.
-    void PatchReaderFolder(const std::string& readerFolder);
+    // place, for one reader folder. Only the section decides the outcome; the other steps
+    // fail silently.
+    [[nodiscard]] Reader PatchReaderFolder(const std::string& readerFolder);
 
     RunOwner* owner = nullptr;
     // Read by Install, once per call, from programFilesKey; the steps work in it.
