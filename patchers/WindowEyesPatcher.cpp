@@ -2,9 +2,10 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "framework/AnsiText.h"
 #include "framework/Handles.h"
-#include "framework/PlatformStrings.h"
 #include "install/Prompts.h"
 #include "patchers/PatchToolkit.h"
 
@@ -38,7 +39,9 @@ constexpr double kFirstVersionOfPost55 = 6.0;
 constexpr size_t kVersionCharacters = 3;
 
 // The places where Window-Eyes keeps its default user's braille settings, in the order they
-// are written. A base that is an environment variable is looked up when the copy is made.
+// are written. A base that is an environment variable is looked up when the copy is made, in
+// the runtime's copy of the environment, which matches names without regard to case: the
+// platform sets APPDATA and ALLUSERSPROFILE in upper case.
 struct SettingsTarget {
     const char* environmentVariable;  // nullptr: the base is the Window-Eyes folder
     const char* relative;
@@ -180,17 +183,21 @@ int WindowEyesPatcher::CopyPatchFiles(const std::string& path) {
     }
 
     // The braille settings are offered to every place; a place that is missing is passed over
-    // (no folder is made for it) and none of them changes the result.
-    if (!owner->MediumPath(isPre60 ? kPre60Settings : kPost55Settings, source)) return 1;
+    // (no folder is made for it). Window-Eyes needs them in one place at least: without any,
+    // the display program finds no settings for the display.
+    if (!owner->MediumPath(isPre60 ? kPre60Settings : kPost55Settings, source)) return 0;
+    bool placed = false;
     for (const SettingsTarget& target : kSettingsTargets) {
         if (owner->IsClosing()) break;
-        const std::string base = target.environmentVariable == nullptr
-                                     ? path
-                                     : EnvironmentValue(target.environmentVariable);
+        std::string base = path;
+        if (target.environmentVariable != nullptr) {
+            const char* value = std::getenv(target.environmentVariable);
+            base = value != nullptr ? value : "";
+        }
         // An unset variable leaves no place to write to; "" + relative would name a folder
         // at the root of the current drive instead.
         if (base.empty()) continue;
-        static_cast<void>(CopyClearingReadOnly(source, base + target.relative));
+        if (CopyClearingReadOnly(source, base + target.relative) != 0) placed = true;
     }
-    return 1;
+    return placed ? 1 : 0;
 }
