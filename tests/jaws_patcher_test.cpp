@@ -178,6 +178,11 @@ TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
          kSuccessText,
          Prompt::kJawsSuccess},
     };
+    // Run from a folder on the prefix's drive, where a path built from an empty Target (the
+    // root of the current drive) would lead.
+    TempDir current;
+    ScopedCurrentFolder inCurrent(current.Path());
+    const std::string driveRoot = current.Path().substr(0, 2) + "\\";
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         JawsMachine machine;
@@ -229,6 +234,10 @@ TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
         EXPECT_EQ(row.expectedResult, machine.patcher.Install(machine.dialog.get()));
         held.clear();
         for (const std::string& folder : good) EXPECT_TRUE(IsPatched(folder)) << folder;
+        for (const char* name : {"LumiTac.jlb", "braille.ini", "jfw.ini"}) {
+            EXPECT_FALSE(FileExists(driveRoot + name)) << "written to the root of the drive";
+            ::DeleteFileA((driveRoot + name).c_str());
+        }
         const std::vector<RecordingPromptPlayer::Entry> played = machine.dialog.prompts.Entries();
         if (row.expectedText == nullptr) {
             EXPECT_TRUE(played.empty());

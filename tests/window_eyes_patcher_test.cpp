@@ -17,6 +17,7 @@ using testing_support::FolderExists;
 using testing_support::MakeFolders;
 using testing_support::OpenDialog;
 using testing_support::ReadTextFile;
+using testing_support::ScopedCurrentFolder;
 using testing_support::ScopedFolder;
 using testing_support::ScopedMachineKey;
 using testing_support::TempDir;
@@ -103,19 +104,6 @@ TEST(WindowEyesVersion, ReadsAFullStopWhateverTheProcessLocale) {
 // ---------------------------------------------------------------------------------------------
 // Fixtures for the machine: the Window-Eyes key, its program folder, the two default-user
 // folders named by environment variables, and an install medium.
-
-// Makes a folder the current one, and puts the previous one back after.
-class ScopedCurrentFolder {
-public:
-    explicit ScopedCurrentFolder(const std::string& folder) : previous(MAX_PATH, '\0') {
-        previous.resize(::GetCurrentDirectoryA(MAX_PATH, &previous[0]));
-        EXPECT_TRUE(::SetCurrentDirectoryA(folder.c_str())) << folder;
-    }
-    ~ScopedCurrentFolder() { ::SetCurrentDirectoryA(previous.c_str()); }
-
-private:
-    std::string previous;
-};
 
 class WindowEyesMachine {
 public:

@@ -142,6 +142,15 @@ ScopedEnvironment::~ScopedEnvironment() {
     ::_putenv((name + "=" + (hadValue ? oldValue : std::string())).c_str());
 }
 
+ScopedCurrentFolder::ScopedCurrentFolder(const std::string& folder) : previous(MAX_PATH, '\0') {
+    previous.resize(::GetCurrentDirectoryA(MAX_PATH, &previous[0]));
+    EXPECT_TRUE(::SetCurrentDirectoryA(folder.c_str())) << folder;
+}
+
+ScopedCurrentFolder::~ScopedCurrentFolder() {
+    ::SetCurrentDirectoryA(previous.c_str());
+}
+
 ScopedFolder::ScopedFolder(const std::string& path) : path(path) {
     RemoveTree(path);
 }

@@ -116,6 +116,18 @@ private:
     bool hadValue = false;
 };
 
+// Makes a folder the current one, and puts the previous one back after.
+class ScopedCurrentFolder {
+public:
+    explicit ScopedCurrentFolder(const std::string& folder);
+    ~ScopedCurrentFolder();
+    ScopedCurrentFolder(const ScopedCurrentFolder&) = delete;
+    ScopedCurrentFolder& operator=(const ScopedCurrentFolder&) = delete;
+
+private:
+    std::string previous;
+};
+
 // Files.
 void WriteTextFile(const std::string& path, const std::string& content);
 std::string ReadTextFile(const std::string& path);  // empty when missing
