@@ -162,10 +162,8 @@ DolphinPatcher::Reader DolphinPatcher::PatchReaderFolder(const std::string& read
     if (IsExistingDirectory(readerFolder) == 0) return Reader::kAbsent;
     const std::string brailleIni = readerFolder + kBrailleIni;
     std::string settings;
-    if (owner->MediumPath(kMediumSettings, settings)) {
-        // Whether it took is read back below, whatever the write said.
-        static_cast<void>(TransplantSectionIfAbsent(kDeviceSection, settings, brailleIni));
-    }
+    const bool placed = owner->MediumPath(kMediumSettings, settings) &&
+                        TransplantSectionIfAbsent(kDeviceSection, settings, brailleIni);
     // With the medium unknown the source stays empty and each copy fails like a missing file.
     std::string backup;
     static_cast<void>(owner->MediumPath(kMediumBackup, backup));
@@ -176,8 +174,8 @@ DolphinPatcher::Reader DolphinPatcher::PatchReaderFolder(const std::string& read
         if (CopyClearingReadOnly(backup, folder + kNewBackup) == 0) continue;
         static_cast<void>(::DeleteFileA((folder + kOldBackup).c_str()));
     }
-    // The reader finds the display only through its section: present with lines, or the
-    // patch did not take (a running reader holds the file, or the medium lacks the section).
-    return Ini::ReadSection(brailleIni, kDeviceSection).empty() ? Reader::kFailed
-                                                                : Reader::kPatched;
+    // The reader finds the display only through its section, so it must read back with its
+    // lines afterwards: a running reader may hold the file, or the medium lack the section.
+    return placed && !Ini::ReadSection(brailleIni, kDeviceSection).empty() ? Reader::kPatched
+                                                                           : Reader::kFailed;
 }

@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 
-#include "framework/AnsiText.h"
 #include "framework/Handles.h"
 #include "install/Prompts.h"
 #include "patchers/PatchToolkit.h"
@@ -52,21 +51,6 @@ const SettingsTarget kSettingsTargets[] = {
     {"appdata", "\\GW Micro\\Window-Eyes\\users\\default\\braille.ini"},
     {"allusersprofile", "\\Application Data\\GW Micro\\Window-Eyes\\users\\default\\braille.ini"},
 };
-
-// The folder test finds nothing for a path that ends in a separator, so a Path written as
-// C:\WinEyes\ would read as "not installed". Trailing backslashes are dropped for the test,
-// stepping over double-byte characters whole so a trail byte that looks like a backslash is
-// never cut; a drive root keeps its own.
-std::string FolderForTest(const std::string& path) {
-    size_t keep = 0;
-    for (size_t i = 0; i < path.size();) {
-        const size_t next = i + AnsiText::CharSize(path, i);
-        if (next - i == 2 || path[i] != '\\') keep = next;
-        i = next;
-    }
-    if (keep == 2 && path[1] == ':' && path.size() > 2) keep = 3;
-    return path.substr(0, keep);
-}
 
 bool IsClassicSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -134,7 +118,8 @@ int WindowEyesPatcher::Install(RunOwner* runOwner) {
     std::string version;
     if (ReadVersionAndPath(path, version) == 0) return 0;
 
-    if (IsExistingDirectory(FolderForTest(path)) == 0) {
+    // A Path written as C:\WinEyes\ names the same folder as C:\WinEyes.
+    if (!IsExistingFolder(path)) {
         ReportStatus(owner, kNotInstalledText, Prompt::kWindowEyesNotInstalled);
         return 1;
     }
