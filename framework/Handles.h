@@ -100,6 +100,8 @@ public:
     }
     ScopedSelection(const ScopedSelection&) = delete;
     ScopedSelection& operator=(const ScopedSelection&) = delete;
+    // False when the platform refused the selection.
+    bool IsSelected() const { return previous != nullptr && previous != HGDI_ERROR; }
 
 private:
     HDC dc;

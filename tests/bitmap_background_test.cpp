@@ -442,4 +442,33 @@ TEST(BitmapBackgroundPaint, PaintingKeepsNoGdiObject) {
     }
 }
 
+// Without room for its memory objects the erase falls back to the plain dialog's, which needs
+// none: never a background left unerased.
+TEST(BitmapBackgroundPaint, WithoutRoomForItsObjectsErasingIsLeftToTheDefault) {
+    const int width = 64, height = 48;
+    PlainDialog plain;
+    SizeClient(plain.GetSafeHwnd(), width, height);
+    PaintTarget plainTarget(width, height);
+    const LRESULT plainResult = ::SendMessageA(plain.GetSafeHwnd(), WM_ERASEBKGND,
+                                               reinterpret_cast<WPARAM>(plainTarget.Dc()), 0);
+    BackgroundDialog dialog;
+    ASSERT_EQ(1, dialog.SetBitmap(IDB_BACKGROUND));
+    SizeClient(dialog.Window(), width, height);
+    PaintTarget target(width, height);
+
+    LRESULT result = 0;
+    {
+        CrowdedGdiTable table(0);
+        ASSERT_EQ(0, table.FreeSlots()) << "the table was not filled as planned";
+        result = ::SendMessageA(dialog.Window(), WM_ERASEBKGND,
+                                reinterpret_cast<WPARAM>(target.Dc()), 0);
+    }
+    EXPECT_EQ(plainResult, result);
+    for (int y = 0; y < height; y += 7) {
+        for (int x = 0; x < width; x += 7) {
+            ASSERT_EQ(plainTarget.Pixel(x, y), target.Pixel(x, y)) << x << ", " << y;
+        }
+    }
+}
+
 }  // namespace
