@@ -182,6 +182,14 @@ TEST(BitmapBackground, StylesOutsideTheThreeBecomeCentred) {
 TEST(BitmapBackgroundPaint, CentredPictureSitsOnTheFillColour) {
     const PictureCopy picture = Picture();
     const COLORREF fill = ::GetSysColor(COLOR_ACTIVEBORDER);
+    // Only a colour that no other system colour has shows that the fill is the right one.
+    for (int index = COLOR_SCROLLBAR; index <= COLOR_MENUBAR; ++index) {
+        if (index == COLOR_ACTIVEBORDER) continue;
+        ASSERT_NE(fill, ::GetSysColor(index))
+            << "system colour " << index << " is the fill colour's too; the bench prefix "
+            << "(cmake/wine-prefix.sh) gives ActiveBorder a colour of its own: remove an older "
+            << "prefix to have it made again";
+    }
     struct Row {
         int extraWidth, extraHeight;
         int left, top;
