@@ -87,21 +87,26 @@ int DolphinPatcher::Install(RunOwner* runOwner) {
     dolphinFolder = DolphinFolder(programFilesKey);
     if (IsExistingDirectory(dolphinFolder + kSam) == 0) return 0;
 
+    // SAM drives the display for the Dolphin screen readers and stays behind when the last of
+    // them is uninstalled. Alone, it gets its files, but there is no screen reader to tell of
+    // them or to restart, whatever the copy gave.
+    const bool readers = IsExistingDirectory(dolphinFolder + kHal) != 0 ||
+                         IsExistingDirectory(SupernovaFolder()) != 0;
+
     // Once the user has closed the wizard, the step in progress ends normally and nothing
     // after it starts; Dolphin was still found.
     if (owner->IsClosing()) return 1;
     if (CopySamFiles() == 0) {
+        if (!readers) return 0;
         ReportStatus(owner, kFailedText, Prompt::kSupernovaNotCopied);
         return 1;
     }
+    if (!readers) return 0;
     if (owner->IsClosing()) return 1;
     const Reader hal = PatchHal();
     if (owner->IsClosing()) return 1;
     const Reader supernova = PatchSupernova();
 
-    // SAM drives the display for a Dolphin screen reader; without one there is nobody to tell
-    // of a patch, and no screen reader to restart.
-    if (hal == Reader::kAbsent && supernova == Reader::kAbsent) return 0;
     // A reader that lacks the display's section cannot use it: most often it is running and
     // holds its braille.ini.
     if (hal == Reader::kFailed || supernova == Reader::kFailed) {
@@ -139,6 +144,10 @@ DolphinPatcher::Reader DolphinPatcher::PatchHal() {
 }
 
 DolphinPatcher::Reader DolphinPatcher::PatchSupernova() {
+    return PatchReaderFolder(SupernovaFolder());
+}
+
+std::string DolphinPatcher::SupernovaFolder() const {
     // Supernova's folder name carries its version, so it is found by its marker; the path is
     // held in a growing string, so however long the name, nothing is cut.
     std::string folder = dolphinFolder + kSupernovaFallback;
@@ -153,8 +162,7 @@ DolphinPatcher::Reader DolphinPatcher::PatchSupernova() {
         ZeroMemory(&entry, sizeof(entry));
         if (!::FindNextFileA(listing.Get(), &entry)) break;
     }
-    listing.Reset();
-    return PatchReaderFolder(folder);
+    return folder;
 }
 
 DolphinPatcher::Reader DolphinPatcher::PatchReaderFolder(const std::string& readerFolder) {

@@ -42,9 +42,11 @@ public:
     [[nodiscard]] int CopySamFiles();
     // Hal's settings, in Dolphin's folder "Hal".
     [[nodiscard]] Reader PatchHal();
-    // Supernova's settings, in the first listed Dolphin folder whose name holds "Snova", else in
-    // Dolphin's folder "Snova".
+    // Supernova's settings, in its folder.
     [[nodiscard]] Reader PatchSupernova();
+    // The first listed Dolphin folder whose name holds "Snova", else Dolphin's folder "Snova",
+    // whether or not that is there.
+    [[nodiscard]] std::string SupernovaFolder() const;
     // The section, the .bk1 files and the removal of each .bk0 file once its .bk1 copy is in
     // place, for one reader folder. Only the section decides the outcome; the other steps
     // fail silently.

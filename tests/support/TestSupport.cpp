@@ -21,13 +21,16 @@ void RecordingPromptPlayer::Start(const char* prompt) {
     const std::string name = prompt != nullptr ? prompt : "";
     if (onPlay) onPlay(name);
     std::string text;
+    bool visible = false;
     if (statusDialog != nullptr) {
         char buffer[1024] = {};
         ::GetDlgItemTextA(statusDialog, IDC_STATUS, buffer, sizeof(buffer));
         text = buffer;
+        visible =
+            (::GetWindowLongA(::GetDlgItem(statusDialog, IDC_STATUS), GWL_STYLE) & WS_VISIBLE) != 0;
     }
     ::EnterCriticalSection(&lock);
-    entries.push_back(Entry{name, text, ::GetCurrentThreadId()});
+    entries.push_back(Entry{name, text, visible, ::GetCurrentThreadId()});
     ::LeaveCriticalSection(&lock);
 }
 
@@ -57,7 +60,7 @@ int RecordingPromptPlayer::StopCount() const {
     return count;
 }
 
-OpenDialog::OpenDialog(const std::string& programDir) : dialog(new MainDialog()) {
+OpenDialog::OpenDialog(const std::string& programDir, MainDialog* dialog) : dialog(dialog) {
     dialog->SetPromptPlayer(&prompts);
     if (!dialog->Create()) ADD_FAILURE() << "the main dialog did not open";
     prompts.WatchStatusBox(dialog->GetSafeHwnd());
@@ -65,7 +68,12 @@ OpenDialog::OpenDialog(const std::string& programDir) : dialog(new MainDialog())
 }
 
 OpenDialog::~OpenDialog() {
+    DestroyDialog();
+}
+
+void OpenDialog::DestroyDialog() {
     delete dialog;  // waits for a run still in progress
+    dialog = nullptr;
 }
 
 std::string OpenDialog::StatusText() const {
