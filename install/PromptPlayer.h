@@ -23,7 +23,6 @@ public:
     // a sound. A Play that had passed its check just before may start its sound a moment
     // after the cut-off; whoever waits for the playing threads calls Stop again meanwhile.
     void Stop();
-    bool IsStopped() const { return stopped.load(); }
 
 protected:
     // Plays synchronously, to the end unless CutOff comes first.

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "app/MainDialog.h"
-#include "framework/Handles.h"
 #include "install/Prompts.h"
 #include "patchers/DolphinPatcher.h"
 #include "tests/support/DolphinFixtures.h"
 #include "tests/support/TestSupport.h"
+#include "tools/machine/Machine.h"
 
 using testing_support::DolphinMachine;
 using testing_support::FileExists;

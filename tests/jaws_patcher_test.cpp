@@ -9,6 +9,7 @@
 #include "patchers/JawsPatcher.h"
 #include "res/resource.h"
 #include "tests/support/TestSupport.h"
+#include "tools/machine/Machine.h"
 
 using namespace testing_support;
 

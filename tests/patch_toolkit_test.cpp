@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "framework/Handles.h"
 #include "patchers/PatchToolkit.h"
 #include "tests/support/TestSupport.h"
+#include "tools/machine/Machine.h"
 
 using namespace testing_support;
 
