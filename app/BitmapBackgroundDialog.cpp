@@ -73,9 +73,15 @@ BOOL BitmapBackgroundDialog::OnEraseBkgnd(HDC dc) {
     // one-pixel monochrome bitmap.
     UniqueGdiObject canvas(::CreateCompatibleBitmap(dc, width, height));
     UniqueMemoryDc composed(::CreateCompatibleDC(dc));
-    ScopedSelection canvasSelection(composed.Get(), canvas.Get());
     UniqueMemoryDc picture(::CreateCompatibleDC(dc));
+    // Without them nothing can be composed (the GDI's table is full, say): the default erase
+    // still gives the dialog its own plain background, never an unerased or black one.
+    if (!canvas || !composed || !picture) return static_cast<BOOL>(Default());
+    ScopedSelection canvasSelection(composed.Get(), canvas.Get());
     ScopedSelection pictureSelection(picture.Get(), backgroundBitmap.Get());
+    if (!canvasSelection.IsSelected() || !pictureSelection.IsSelected()) {
+        return static_cast<BOOL>(Default());
+    }
 
     Compose(composed.Get(), picture.Get(), width, height);
     // One copy, so the window changes once per erase.

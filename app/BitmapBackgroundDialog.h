@@ -23,7 +23,8 @@ public:
     void SetBitmapStyle(int style);
 
     // Composes the whole client area off screen and copies it to dc at once; nonzero when the
-    // background was painted. Without a bitmap the default processing erases.
+    // background was painted. Without a bitmap, or without the memory objects to compose it
+    // in, the default processing erases.
     BOOL OnEraseBkgnd(HDC dc);
     // Buttons and statics get the transparent mode and the null brush while a bitmap is held;
     // everything else gets the default colours.

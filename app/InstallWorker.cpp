@@ -44,9 +44,11 @@ void RunDriverPackage(MainDialog& dialog) {
         PROCESS_INFORMATION created;
         ZeroMemory(&created, sizeof(created));
         // The full path names the program and the command line is quoted, so a blank in the
-        // medium's folder can never start another program.
+        // medium's folder can never start another program. A close is looked for last thing
+        // before the start: a package started after it would run on with the wizard gone.
         std::string commandLine = "\"" + path + "\"";
-        if (::CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+        if (!dialog.IsClosing() &&
+            ::CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                              nullptr, &startup, &created)) {
             UniqueHandle process(created.hProcess);
             UniqueHandle thread(created.hThread);

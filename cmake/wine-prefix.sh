@@ -75,6 +75,7 @@ wine_create_prefix() {
     limit 300 "$WINE_BOOT_LOADER" wineboot -i >"$1" 2>&1 || return 1
     limit 60 "$WINE_BOOT_LOADER" reg add 'HKCU\Software\Wine\Drivers' /v Graphics \
         /d "${2:-null}" /f >/dev/null 2>&1 || return 1
+    wine_distinct_system_colours || return 1
     limit 60 "$WINE_SERVER" -w
 }
 
@@ -84,6 +85,14 @@ wine_default_windows() {
     limit 60 "$WINE_BOOT_LOADER" reg add 'HKCU\Software\Wine' /v Version /d "$1" /f \
         >/dev/null 2>&1 || return 1
     limit 60 "$WINE_SERVER" -w
+}
+
+# Gives the system colour ActiveBorder, the fill around a centred background picture, a value
+# that no other system colour of the prefix has (Windows' classic grey): Wine's default makes it
+# white like Window, Menu and InactiveBorder, so a wrong colour there could not be seen.
+wine_distinct_system_colours() {
+    limit 60 "$WINE_BOOT_LOADER" reg add 'HKCU\Control Panel\Colors' /v ActiveBorder \
+        /d '212 208 200' /f >/dev/null 2>&1
 }
 
 # A fresh prefix at WINEPREFIX and an empty work folder $1, with the prefix's server kept running

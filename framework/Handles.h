@@ -51,12 +51,6 @@ struct KernelHandleTraits {
     static Handle Invalid() { return nullptr; }
     static void Close(Handle h) { ::CloseHandle(h); }
 };
-// CreateFileA fails with INVALID_HANDLE_VALUE, not null.
-struct FileHandleTraits {
-    using Handle = HANDLE;
-    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
-    static void Close(Handle h) { ::CloseHandle(h); }
-};
 struct FindHandleTraits {
     using Handle = HANDLE;
     static Handle Invalid() { return INVALID_HANDLE_VALUE; }
@@ -84,7 +78,6 @@ struct ModuleTraits {
 };
 
 using UniqueHandle = UniqueOwner<KernelHandleTraits>;    // processes, threads, events
-using UniqueFile = UniqueOwner<FileHandleTraits>;        // CreateFileA results
 using UniqueFindHandle = UniqueOwner<FindHandleTraits>;  // FindFirstFileA searches
 using UniqueRegKey = UniqueOwner<RegKeyTraits>;          // opened registry keys
 using UniqueGdiObject = UniqueOwner<GdiObjectTraits>;    // bitmaps, brushes
@@ -100,6 +93,8 @@ public:
     }
     ScopedSelection(const ScopedSelection&) = delete;
     ScopedSelection& operator=(const ScopedSelection&) = delete;
+    // False when the platform refused the selection.
+    bool IsSelected() const { return previous != nullptr && previous != HGDI_ERROR; }
 
 private:
     HDC dc;

@@ -10,9 +10,9 @@
 
 // read(buffer, size) writes at most size bytes and returns the length it wrote; a text that
 // did not fit comes back cut, with a length of at least size - spare (GetModuleFileNameA: 0,
-// LoadStringA: 1, GetPrivateProfileSectionA: 2), or as the size it needs (GetSystemDirectoryA,
-// GetEnvironmentVariableA). The buffer grows from firstSize up to largestSize. Empty when the
-// length is 0 (failure, or an empty text) or the text does not fit even the largest buffer.
+// LoadStringA: 1, GetPrivateProfileSectionA: 2), or as the size it needs (GetSystemDirectoryA). The
+// buffer grows from firstSize up to largestSize. Empty when the length is 0 (failure, or an empty
+// text) or the text does not fit even the largest buffer.
 template <typename Read>
 [[nodiscard]] std::string ReadWhole(Read read, DWORD firstSize, DWORD largestSize,
                                     DWORD spare = 0) {
@@ -29,7 +29,3 @@ template <typename Read>
 
 // The platform's system folder; empty when it cannot be read.
 [[nodiscard]] std::string SystemFolder();
-
-// The value of an environment variable, looked up without regard to case (the platform's own
-// rule); empty when it is unset or empty.
-[[nodiscard]] std::string EnvironmentValue(const char* name);

@@ -27,7 +27,6 @@ public:
     // no later Play makes a sound. For systems where a second thread must not call the sound
     // functions while one plays.
     void Silence();
-    bool IsStopped() const { return stopped.load(); }
 
 protected:
     // Plays synchronously, to the end unless CutOff comes first.

@@ -11,15 +11,19 @@
 
 namespace {
 
-// Dolphin installs to this one place; its products are looked for nowhere else.
-const char* const kSamFolder = "C:\\Program Files\\Dolphin\\Sam";
-const char* const kSamDriverTarget = "C:\\Program Files\\Dolphin\\Sam\\QVRsam\\QVRsam.dll";
-const char* const kDisplayDriverFolder = "C:\\Program Files\\Dolphin\\Sam\\LumiTac";
-const char* const kHalFolder = "C:\\Program Files\\Dolphin\\Hal";
-const char* const kDolphinListing = "C:\\Program Files\\Dolphin\\*.*";
-const char* const kDolphinPrefix = "C:\\Program Files\\Dolphin\\";
+// Dolphin installs into its own folder where Windows keeps programs; its products are looked
+// for nowhere else.
+const char* const kProgramFilesValue = "ProgramFilesDir";
+const char* const kUsualProgramFiles = "C:\\Program Files";
+const char* const kDolphin = "Dolphin";
+// Inside Dolphin's folder.
+const char* const kSam = "\\Sam";
+const char* const kSamDriverTarget = "\\Sam\\QVRsam\\QVRsam.dll";
+const char* const kDisplayDriverFolder = "\\Sam\\LumiTac";
+const char* const kHal = "\\Hal";
+const char* const kListing = "\\*.*";
 const char* const kSupernovaMarker = "Snova";
-const char* const kSupernovaFallback = "C:\\Program Files\\Dolphin\\Snova";
+const char* const kSupernovaFallback = "\\Snova";
 const char* const kDeviceSection = "QTL1";
 
 // On the install medium.
@@ -60,21 +64,54 @@ bool IsSupernovaFolder(const WIN32_FIND_DATAA& entry) {
 
 }  // namespace
 
+const char* const kWindowsCurrentVersionKey = "Software\\Microsoft\\Windows\\CurrentVersion";
+
+std::string DolphinFolder(const std::string& programFilesKey) {
+    std::string programFiles;
+    UniqueRegKey key;
+    DWORD type = REG_NONE;
+    // Only read, so read access is all it asks for; the registry view is the program's own.
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, programFilesKey.c_str(), 0, KEY_READ, key.Receive()) !=
+            ERROR_SUCCESS ||
+        !Registry::ReadText(key.Get(), kProgramFilesValue, programFiles, &type) ||
+        (type != REG_SZ && type != REG_EXPAND_SZ) || programFiles.empty()) {
+        programFiles = kUsualProgramFiles;
+    }
+    // By character: a double-byte character can end in the backslash's byte.
+    if (!AnsiText::EndsInBackslash(programFiles)) programFiles.push_back('\\');
+    return programFiles + kDolphin;
+}
+
 int DolphinPatcher::Install(RunOwner* runOwner) {
     owner = runOwner;
-    if (IsExistingDirectory(kSamFolder) == 0) return 0;
+    dolphinFolder = DolphinFolder(programFilesKey);
+    if (IsExistingDirectory(dolphinFolder + kSam) == 0) return 0;
+
+    // SAM drives the display for the Dolphin screen readers and stays behind when the last of
+    // them is uninstalled. Alone, it gets its files, but there is no screen reader to tell of
+    // them or to restart, whatever the copy gave.
+    const bool readers = IsExistingDirectory(dolphinFolder + kHal) != 0 ||
+                         IsExistingDirectory(SupernovaFolder()) != 0;
 
     // Once the user has closed the wizard, the step in progress ends normally and nothing
     // after it starts; Dolphin was still found.
     if (owner->IsClosing()) return 1;
     if (CopySamFiles() == 0) {
+        if (!readers) return 0;
         ReportStatus(owner, kFailedText, Prompt::kSupernovaNotCopied);
         return 1;
     }
+    if (!readers) return 0;
     if (owner->IsClosing()) return 1;
-    PatchHal();
+    const Reader hal = PatchHal();
     if (owner->IsClosing()) return 1;
-    if (PatchSupernova() != 0) {
+    const Reader supernova = PatchSupernova();
+
+    // A reader that lacks the display's section cannot use it: most often it is running and
+    // holds its braille.ini.
+    if (hal == Reader::kFailed || supernova == Reader::kFailed) {
+        ReportStatus(owner, kFailedText, Prompt::kSupernovaNotCopied);
+    } else if (supernova == Reader::kPatched) {
         ReportStatus(owner, kSupernovaSuccessText, Prompt::kSupernovaSuccess);
     } else {
         ReportStatus(owner, kHalSuccessText, Prompt::kHalSuccess);
@@ -87,55 +124,55 @@ int DolphinPatcher::CopySamFiles() {
     // SAM's own driver is a courtesy: where its folder is missing the copy fails and the display
     // still works, so the folder is not created and the result does not count.
     if (owner->MediumPath(kMediumSamDriver, source)) {
-        static_cast<void>(CopyClearingReadOnly(source, kSamDriverTarget));
+        static_cast<void>(CopyClearingReadOnly(source, dolphinFolder + kSamDriverTarget));
     }
     // Already there on a second run; a folder that cannot be made fails the first copy below.
-    static_cast<void>(::CreateDirectoryA(kDisplayDriverFolder, nullptr));
+    const std::string driverFolder = dolphinFolder + kDisplayDriverFolder;
+    static_cast<void>(::CreateDirectoryA(driverFolder.c_str(), nullptr));
 
     for (const char* name : kDisplayDriverFiles) {
         const std::string relative = std::string(kMediumFolder) + name;
         if (!owner->MediumPath(relative.c_str(), source)) return 0;
-        const std::string target = std::string(kDisplayDriverFolder) + "\\" + name;
+        const std::string target = driverFolder + "\\" + name;
         if (CopyClearingReadOnly(source, target) == 0) return 0;
     }
     return 1;
 }
 
-void DolphinPatcher::PatchHal() {
-    PatchReaderFolder(kHalFolder);
+DolphinPatcher::Reader DolphinPatcher::PatchHal() {
+    return PatchReaderFolder(dolphinFolder + kHal);
 }
 
-int DolphinPatcher::PatchSupernova() {
-    WIN32_FIND_DATAA entry;
-    ZeroMemory(&entry, sizeof(entry));
-    UniqueFindHandle listing(::FindFirstFileA(kDolphinListing, &entry));
-    if (!listing) return 0;
+DolphinPatcher::Reader DolphinPatcher::PatchSupernova() {
+    return PatchReaderFolder(SupernovaFolder());
+}
 
+std::string DolphinPatcher::SupernovaFolder() const {
     // Supernova's folder name carries its version, so it is found by its marker; the path is
     // held in a growing string, so however long the name, nothing is cut.
-    std::string folder = kSupernovaFallback;
-    for (;;) {
+    std::string folder = dolphinFolder + kSupernovaFallback;
+    WIN32_FIND_DATAA entry;
+    ZeroMemory(&entry, sizeof(entry));
+    UniqueFindHandle listing(::FindFirstFileA((dolphinFolder + kListing).c_str(), &entry));
+    while (listing) {
         if (IsSupernovaFolder(entry)) {
-            folder = kDolphinPrefix + LongName(entry);
+            folder = dolphinFolder + "\\" + LongName(entry);
             break;
         }
         ZeroMemory(&entry, sizeof(entry));
         if (!::FindNextFileA(listing.Get(), &entry)) break;
     }
-    listing.Reset();
-
-    PatchReaderFolder(folder);
-    return 1;
+    return folder;
 }
 
-void DolphinPatcher::PatchReaderFolder(const std::string& readerFolder) {
+DolphinPatcher::Reader DolphinPatcher::PatchReaderFolder(const std::string& readerFolder) {
+    // A reader that is not installed gets nothing, and no folder or file is made for it.
+    if (IsExistingDirectory(readerFolder) == 0) return Reader::kAbsent;
+    const std::string brailleIni = readerFolder + kBrailleIni;
     std::string settings;
-    if (owner->MediumPath(kMediumSettings, settings)) {
-        // A reader folder that is not there refuses the write; its steps are all silent.
-        static_cast<void>(
-            TransplantSectionIfAbsent(kDeviceSection, settings, readerFolder + kBrailleIni));
-        Ini::FlushWrites(*owner);
-    }
+    const bool placed = owner->MediumPath(kMediumSettings, settings) &&
+                        TransplantSectionIfAbsent(kDeviceSection, settings, brailleIni);
+    Ini::FlushWrites(*owner);
     // With the medium unknown the source stays empty and each copy fails like a missing file.
     std::string backup;
     static_cast<void>(owner->MediumPath(kMediumBackup, backup));
@@ -146,4 +183,8 @@ void DolphinPatcher::PatchReaderFolder(const std::string& readerFolder) {
         if (CopyClearingReadOnly(backup, folder + kNewBackup) == 0) continue;
         static_cast<void>(::DeleteFileA((folder + kOldBackup).c_str()));
     }
+    // The reader finds the display only through its section, so it must read back with its
+    // lines afterwards: a running reader may hold the file, or the medium lack the section.
+    return placed && !Ini::ReadSection(brailleIni, kDeviceSection).empty() ? Reader::kPatched
+                                                                           : Reader::kFailed;
 }

@@ -94,24 +94,25 @@ int JawsPatcher::Install(RunOwner* runOwner) {
         // whose index search the close ended, which is left unwritten), the rest are left.
         if (owner->IsClosing()) return versionsRead > 0 ? 1 : 0;
         std::string target;
-        // A key left behind by an uninstalled version must not keep the others unpatched.
-        if (!ReadTargetFolder(version, target)) continue;
+        // A key left behind by an uninstalled version, with or without its Target, must not
+        // keep the others unpatched, nor fail a patch that nothing could make succeed.
+        if (!ReadTargetFolder(version, target) || !IsExistingFolder(target)) continue;
         ++versionsRead;
         if (CopyDisplayDriver(target) == 0) {
             versionFailed = true;
             continue;
         }
-        // Both registrations are tried whatever the other gave.
+        // Each step is tried whatever the others gave.
         const bool brailleIni = RegisterInBrailleIni(target);
         const bool jfwIni = RegisterInJfwIni(target);
-        if (!brailleIni || !jfwIni) versionFailed = true;
-        InstallKeyMaps(target, version);
+        const bool keyMaps = InstallKeyMaps(target, version);
+        if (!brailleIni || !jfwIni || !keyMaps) versionFailed = true;
     }
     if (versionsRead == 0) return 0;
     if (owner->IsClosing()) return 1;
 
-    // One version without its driver or its INI entries cannot use the display, so the whole
-    // patch counts as failed.
+    // One version without its driver, its INI entries or its keys cannot use the display, so
+    // the whole patch counts as failed.
     if (versionFailed) {
         ReportStatus(owner, kFailedText, Prompt::kJawsFailed);
     } else {
@@ -237,7 +238,7 @@ bool JawsPatcher::RegisterInJfwIni(const std::string& targetFolder) {
     return written;
 }
 
-void JawsPatcher::InstallKeyMaps(const std::string& targetFolder, const std::string& version) {
+bool JawsPatcher::InstallKeyMaps(const std::string& targetFolder, const std::string& version) {
     // The profile path is taken as plain text: nothing in it is expanded.
     const std::string profile =
         Ini::ReadValue(targetFolder + "FileFinder.ini", kProfilePathsSection, kProfilePathKey);
@@ -248,25 +249,32 @@ void JawsPatcher::InstallKeyMaps(const std::string& targetFolder, const std::str
 
     WIN32_FIND_DATAA entry;
     UniqueFindHandle search(::FindFirstFileA((settings + "*.*").c_str(), &entry));
-    if (!search) return;
+    // Without settings there is no key map to give the keys to.
+    if (!search) return true;
 
     std::string source;
-    if (!owner->MediumPath(kSettingsSource, source)) return;
-    // An empty or missing section on the medium would wipe the display's keys from every key
-    // map, so nothing is written then.
-    const std::string keys = Ini::ReadSection(source, kKeysSection);
-    if (keys.empty()) return;
-
+    const std::string keys = owner->MediumPath(kSettingsSource, source)
+                                 ? Ini::ReadSection(source, kKeysSection)
+                                 : std::string();
     const bool writeOlderKeyMap = std::atoi(version.c_str()) < kFirstVersionWithoutOlderKeyMap;
+    bool languageFolders = false;
+    bool keysHeld = false;
     do {
         if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) continue;
         if (entry.cFileName[0] == '.') continue;  // ".", ".." and hidden folders like ".svn"
+        languageFolders = true;
+        // An empty or missing section on the medium would wipe the display's keys from every
+        // key map, so nothing is written then.
+        if (keys.empty()) continue;
         const std::string folder = settings + entry.cFileName;
-        static_cast<void>(Ini::WriteSection(folder + kKeyMapFile, kKeysSection, keys));
-        Ini::FlushWrites(*owner);
-        if (writeOlderKeyMap) {
-            static_cast<void>(Ini::WriteSection(folder + kOlderKeyMapFile, kKeysSection, keys));
+        for (const char* name : {kKeyMapFile, kOlderKeyMapFile}) {
+            if (name == kOlderKeyMapFile && !writeOlderKeyMap) continue;
+            // A write refused by a file that JAWS holds does not count, nor one whose keys do
+            // not read back from the file itself.
+            const bool written = Ini::WriteSection(folder + name, kKeysSection, keys);
             Ini::FlushWrites(*owner);
+            if (written && Ini::ReadSection(folder + name, kKeysSection) == keys) keysHeld = true;
         }
     } while (::FindNextFileA(search.Get(), &entry));
+    return !languageFolders || keysHeld;
 }

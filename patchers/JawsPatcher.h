@@ -12,8 +12,9 @@ public:
     JawsPatcher() = default;
     virtual ~JawsPatcher() = default;
 
-    // 1 when JAWS was found and at least one listed version could be read (after exactly one
-    // report); 0 with no report when JAWS is absent or no listed version can be read.
+    // 1 when JAWS was found and at least one listed version could be read and has its folder
+    // (after exactly one report); 0 with no report when JAWS is absent, or every listed version
+    // was left behind by an uninstall (no readable Target, or no folder there).
     [[nodiscard]] int Install(RunOwner* owner);
 
     // The steps of Install, public so each can be tested on its own; they use owner, which
@@ -35,9 +36,11 @@ public:
     // needs no write.
     [[nodiscard]] bool RegisterInBrailleIni(const std::string& targetFolder);
     [[nodiscard]] bool RegisterInJfwIni(const std::string& targetFolder);
-    // The display's keys into the key maps of every settings folder; writes that fail are
-    // passed over, as is a medium without the keys.
-    void InstallKeyMaps(const std::string& targetFolder, const std::string& version);
+    // The display's keys into the key maps of every language folder of the version's settings.
+    // False when there are language folders and none of their key maps holds the keys
+    // afterwards (the medium lacks them, or every write was refused): the display would work,
+    // but none of its keys would.
+    [[nodiscard]] bool InstallKeyMaps(const std::string& targetFolder, const std::string& version);
 
     RunOwner* owner = nullptr;
 };

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "framework/AnsiText.h"
 #include "framework/Handles.h"
 #include "framework/PlatformStrings.h"
 
@@ -43,6 +44,19 @@ int IsExistingDirectory(const std::string& path) {
     UniqueFindHandle search(::FindFirstFileA(path.c_str(), &entry));
     if (!search) return 0;
     return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? 1 : 0;
+}
+
+bool IsExistingFolder(const std::string& path) {
+    // Closing backslashes are dropped by character, so a trail byte that looks like one is
+    // never cut; a drive root keeps its own.
+    size_t keep = 0;
+    for (size_t i = 0; i < path.size();) {
+        const size_t next = i + AnsiText::CharSize(path, i);
+        if (next - i == 2 || path[i] != '\\') keep = next;
+        i = next;
+    }
+    if (keep == 2 && path[1] == ':' && path.size() > 2) keep = 3;
+    return IsExistingDirectory(path.substr(0, keep)) != 0;
 }
 
 bool TransplantSectionIfAbsent(const char* section, const std::string& sourceIni,

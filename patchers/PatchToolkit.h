@@ -19,6 +19,9 @@ void ReportStatus(RunOwner* owner, const char* text, const char* prompt);
 
 // 1 when the path itself names an existing folder (searched unchanged, no wildcard), else 0.
 [[nodiscard]] int IsExistingDirectory(const std::string& path);
+// The same for a folder named the way registry values name them, with or without closing
+// backslashes (which the search above finds nothing for).
+[[nodiscard]] bool IsExistingFolder(const std::string& path);
 
 // Writes the source INI's section into the target INI when the target has no such section or
 // an empty one. A present section is never touched. The section is carried whole. True when

@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-#include "framework/AnsiText.h"
+#include <cstdlib>
+
 #include "framework/Handles.h"
-#include "framework/PlatformStrings.h"
 #include "install/Prompts.h"
 #include "patchers/PatchToolkit.h"
 
@@ -38,7 +38,9 @@ constexpr double kFirstVersionOfPost55 = 6.0;
 constexpr size_t kVersionCharacters = 3;
 
 // The places where Window-Eyes keeps its default user's braille settings, in the order they
-// are written. A base that is an environment variable is looked up when the copy is made.
+// are written. A base that is an environment variable is looked up when the copy is made, in
+// the runtime's copy of the environment, which matches names without regard to case: the
+// platform sets APPDATA and ALLUSERSPROFILE in upper case.
 struct SettingsTarget {
     const char* environmentVariable;  // nullptr: the base is the Window-Eyes folder
     const char* relative;
@@ -49,21 +51,6 @@ const SettingsTarget kSettingsTargets[] = {
     {"appdata", "\\GW Micro\\Window-Eyes\\users\\default\\braille.ini"},
     {"allusersprofile", "\\Application Data\\GW Micro\\Window-Eyes\\users\\default\\braille.ini"},
 };
-
-// The folder test finds nothing for a path that ends in a separator, so a Path written as
-// C:\WinEyes\ would read as "not installed". Trailing backslashes are dropped for the test,
-// stepping over double-byte characters whole so a trail byte that looks like a backslash is
-// never cut; a drive root keeps its own.
-std::string FolderForTest(const std::string& path) {
-    size_t keep = 0;
-    for (size_t i = 0; i < path.size();) {
-        const size_t next = i + AnsiText::CharSize(path, i);
-        if (next - i == 2 || path[i] != '\\') keep = next;
-        i = next;
-    }
-    if (keep == 2 && path[1] == ':' && path.size() > 2) keep = 3;
-    return path.substr(0, keep);
-}
 
 bool IsClassicSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -131,7 +118,8 @@ int WindowEyesPatcher::Install(RunOwner* runOwner) {
     std::string version;
     if (ReadVersionAndPath(path, version) == 0) return 0;
 
-    if (IsExistingDirectory(FolderForTest(path)) == 0) {
+    // A Path written as C:\WinEyes\ names the same folder as C:\WinEyes.
+    if (!IsExistingFolder(path)) {
         ReportStatus(owner, kNotInstalledText, Prompt::kWindowEyesNotInstalled);
         return 1;
     }
@@ -181,17 +169,21 @@ int WindowEyesPatcher::CopyPatchFiles(const std::string& path) {
     }
 
     // The braille settings are offered to every place; a place that is missing is passed over
-    // (no folder is made for it) and none of them changes the result.
-    if (!owner->MediumPath(isPre60 ? kPre60Settings : kPost55Settings, source)) return 1;
+    // (no folder is made for it). Window-Eyes needs them in one place at least: without any,
+    // the display program finds no settings for the display.
+    if (!owner->MediumPath(isPre60 ? kPre60Settings : kPost55Settings, source)) return 0;
+    bool placed = false;
     for (const SettingsTarget& target : kSettingsTargets) {
         if (owner->IsClosing()) break;
-        const std::string base = target.environmentVariable == nullptr
-                                     ? path
-                                     : EnvironmentValue(target.environmentVariable);
+        std::string base = path;
+        if (target.environmentVariable != nullptr) {
+            const char* value = std::getenv(target.environmentVariable);
+            base = value != nullptr ? value : "";
+        }
         // An unset variable leaves no place to write to; "" + relative would name a folder
         // at the root of the current drive instead.
         if (base.empty()) continue;
-        static_cast<void>(CopyClearingReadOnly(source, base + target.relative));
+        if (CopyClearingReadOnly(source, base + target.relative) != 0) placed = true;
     }
-    return 1;
+    return placed ? 1 : 0;
 }

@@ -19,8 +19,8 @@ public:
     // 1 when the key opened and both "Version" and "Path" were read whole; else 0, with isPre60
     // already set when "Version" was read.
     [[nodiscard]] int ReadVersionAndPath(std::string& path, std::string& version);
-    // 1 when the display program and the driver library were copied into path; the braille
-    // settings copies that follow never change the result.
+    // 1 when the display program and the driver library were copied into path and at least
+    // one of the places for the braille settings received them; else 0.
     [[nodiscard]] int CopyPatchFiles(const std::string& path);
 
     RunOwner* owner = nullptr;

@@ -182,6 +182,14 @@ TEST(BitmapBackground, StylesOutsideTheThreeBecomeCentred) {
 TEST(BitmapBackgroundPaint, CentredPictureSitsOnTheFillColour) {
     const PictureCopy picture = Picture();
     const COLORREF fill = ::GetSysColor(COLOR_ACTIVEBORDER);
+    // Only a colour that no other system colour has shows that the fill is the right one.
+    for (int index = COLOR_SCROLLBAR; index <= COLOR_MENUBAR; ++index) {
+        if (index == COLOR_ACTIVEBORDER) continue;
+        ASSERT_NE(fill, ::GetSysColor(index))
+            << "system colour " << index << " is the fill colour's too; the bench prefix "
+            << "(cmake/wine-prefix.sh) gives ActiveBorder a colour of its own: remove an older "
+            << "prefix to have it made again";
+    }
     struct Row {
         int extraWidth, extraHeight;
         int left, top;
@@ -439,6 +447,35 @@ TEST(BitmapBackgroundPaint, PaintingKeepsNoGdiObject) {
     EXPECT_EQ(freeBefore, freeAfter);
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_TRUE(expected[i] == last[i]) << "style " << styles[i] << " no longer draws right";
+    }
+}
+
+// Without room for its memory objects the erase falls back to the plain dialog's, which needs
+// none: never a background left unerased.
+TEST(BitmapBackgroundPaint, WithoutRoomForItsObjectsErasingIsLeftToTheDefault) {
+    const int width = 64, height = 48;
+    PlainDialog plain;
+    SizeClient(plain.GetSafeHwnd(), width, height);
+    PaintTarget plainTarget(width, height);
+    const LRESULT plainResult = ::SendMessageA(plain.GetSafeHwnd(), WM_ERASEBKGND,
+                                               reinterpret_cast<WPARAM>(plainTarget.Dc()), 0);
+    BackgroundDialog dialog;
+    ASSERT_EQ(1, dialog.SetBitmap(IDB_BACKGROUND));
+    SizeClient(dialog.Window(), width, height);
+    PaintTarget target(width, height);
+
+    LRESULT result = 0;
+    {
+        CrowdedGdiTable table(0);
+        ASSERT_EQ(0, table.FreeSlots()) << "the table was not filled as planned";
+        result = ::SendMessageA(dialog.Window(), WM_ERASEBKGND,
+                                reinterpret_cast<WPARAM>(target.Dc()), 0);
+    }
+    EXPECT_EQ(plainResult, result);
+    for (int y = 0; y < height; y += 7) {
+        for (int x = 0; x < width; x += 7) {
+            ASSERT_EQ(plainTarget.Pixel(x, y), target.Pixel(x, y)) << x << ", " << y;
+        }
     }
 }
 

@@ -12,6 +12,7 @@
 #include "patchers/DolphinPatcher.h"
 #include "tests/support/DolphinFixtures.h"
 #include "tests/support/TestSupport.h"
+#include "tools/machine/Machine.h"
 
 using testing_support::DolphinMachine;
 using testing_support::FileExists;
@@ -67,61 +68,113 @@ std::string Report(const char* text, const char* prompt) {
     return std::string(text) + " | " + prompt;
 }
 
-// The Hal report needs a Dolphin folder that lists nothing while it holds Sam, which no file
-// system gives; the listing's side of it is tested on PatchSupernova alone further down.
+const char* const kHal = "Hal";
+const char* const kSupernova = "Supernova Snova 13";
+
+// Each reader is told only what was done for it: a reader whose folder is there but whose
+// braille.ini did not take the section makes the patch a failure, and SAM alone drives no
+// screen reader.
 TEST(DolphinInstall, OutcomeByWhatTheMachineAndMediumHold) {
     enum Sam { kNoSam, kSamIsFile, kSam };
     struct Row {
         const char* label;
         Sam sam;
-        const char* missingOnMedium;  // nullptr: the medium is complete
+        std::vector<std::string> readers;  // reader folders on the machine
+        const char* missingOnMedium;       // nullptr: the medium is complete
+        const char* heldBy;  // a reader that holds its braille.ini open, as when running
         bool driverFolderIsFile;
         int result;
         std::vector<std::string> reports;
-        size_t driverFilesCopied;  // in copy order; the first failure ends the copy
-        bool readersPatched;
-        bool backupsReplaced;  // QTL1.bk1 placed and QTL1.bk0 gone, else the .bk0 kept
+        size_t driverFilesCopied;          // in copy order; the first failure ends the copy
+        std::vector<std::string> patched;  // readers whose braille.ini has the section
+        bool backupsReplaced;              // QTL1.bk1 placed and QTL1.bk0 gone, else the .bk0 kept
     };
+    const std::vector<std::string> both = {kHal, kSupernova};
+    const std::string failed = Report(kFailedText, Prompt::kSupernovaNotCopied);
+    const std::string supernova = Report(kSupernovaText, Prompt::kSupernovaSuccess);
     const Row rows[] = {
-        {"no Sam folder", kNoSam, nullptr, false, 0, {}, 0, false, false},
-        {"Sam is a plain file", kSamIsFile, nullptr, false, 0, {}, 0, false, false},
+        {"no Sam folder", kNoSam, both, nullptr, nullptr, false, 0, {}, 0, {}, false},
+        {"Sam is a plain file", kSamIsFile, both, nullptr, nullptr, false, 0, {}, 0, {}, false},
         {"LumiTac.sdi missing on the medium",
          kSam,
+         both,
          "LumiTac.sdi",
+         nullptr,
          false,
          1,
-         {Report(kFailedText, Prompt::kSupernovaNotCopied)},
+         {failed},
          1,
-         false,
+         {},
          false},
         {"display driver folder cannot be made",
          kSam,
+         both,
+         nullptr,
          nullptr,
          true,
          1,
-         {Report(kFailedText, Prompt::kSupernovaNotCopied)},
+         {failed},
          0,
-         false,
+         {},
          false},
-        {"complete",
-         kSam,
-         nullptr,
-         false,
-         1,
-         {Report(kSupernovaText, Prompt::kSupernovaSuccess)},
-         4,
-         true,
-         true},
+        {"complete", kSam, both, nullptr, nullptr, false, 1, {supernova}, 4, both, true},
         // The old settings stay where the new ones could not be placed.
         {"QTL1.bk1 missing on the medium",
          kSam,
+         both,
          "QTL1.bk1",
+         nullptr,
          false,
          1,
-         {Report(kSupernovaText, Prompt::kSupernovaSuccess)},
+         {supernova},
          4,
-         true,
+         both,
          false},
+        {"Hal alone",
+         kSam,
+         {kHal},
+         nullptr,
+         nullptr,
+         false,
+         1,
+         {Report("The Hal patch was installed successfully.", Prompt::kHalSuccess)},
+         4,
+         {kHal},
+         true},
+        {"SAM alone", kSam, {}, nullptr, nullptr, false, 0, {}, 4, {}, false},
+        {"SAM alone, LumiTac.sdi missing on the medium",
+         kSam,
+         {},
+         "LumiTac.sdi",
+         nullptr,
+         false,
+         0,
+         {},
+         1,
+         {},
+         false},
+        {"Supernova running, holding its braille.ini",
+         kSam,
+         both,
+         nullptr,
+         kSupernova,
+         false,
+         1,
+         {failed},
+         4,
+         {kHal},
+         true},
+        {"the medium without the device settings",
+         kSam,
+         both,
+         "lmuitactile.ini",
+         nullptr,
+         false,
+         1,
+         {failed},
+         4,
+         {},
+         true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -133,15 +186,23 @@ TEST(DolphinInstall, OutcomeByWhatTheMachineAndMediumHold) {
             ASSERT_TRUE(
                 ::DeleteFileA((bench.medium / "supernova\\" + row.missingOnMedium).c_str()));
         }
-        bench.machine.AddReader("Hal");
-        bench.machine.AddReader("Supernova Snova 13");
+        for (const std::string& reader : row.readers) bench.machine.AddReader(reader);
+        UniqueFile held;
+        if (row.heldBy != nullptr) {
+            held.Reset(::CreateFileA(bench.In(row.heldBy, "defaults\\braille.ini").c_str(),
+                                     GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+            ASSERT_TRUE(held.IsValid());
+        }
 
         EXPECT_EQ(row.result, bench.Install());
+        held.Reset();
+
         EXPECT_EQ(row.reports, bench.Reports());
         if (row.reports.empty()) {
             EXPECT_EQ("", bench.dialog->StatusText());
         }
-        if (row.result == 0) {
+        if (row.sam != kSam) {
             EXPECT_FALSE(FolderExists(bench.machine / "Sam\\LumiTac"));
         }
         for (size_t i = 0; i < 4; ++i) {
@@ -150,9 +211,17 @@ TEST(DolphinInstall, OutcomeByWhatTheMachineAndMediumHold) {
                       FileExists(bench.machine / (std::string("Sam\\LumiTac\\") + name)))
                 << name;
         }
-        for (const char* reader : {"Hal", "Supernova Snova 13"}) {
+        for (const char* reader : {kHal, kSupernova}) {
             SCOPED_TRACE(reader);
-            EXPECT_EQ(row.readersPatched, bench.Patched(reader));
+            const bool there =
+                std::find(row.readers.begin(), row.readers.end(), reader) != row.readers.end();
+            if (!there) {
+                EXPECT_FALSE(FolderExists(bench.machine / reader)) << "made for an absent reader";
+                continue;
+            }
+            const bool patched =
+                std::find(row.patched.begin(), row.patched.end(), reader) != row.patched.end();
+            EXPECT_EQ(patched, bench.Patched(reader));
             for (const std::string sub : {"defaults\\", "Settings\\"}) {
                 EXPECT_EQ(row.backupsReplaced, FileExists(bench.In(reader, sub + "QTL1.bk1")));
                 EXPECT_EQ(!row.backupsReplaced, FileExists(bench.In(reader, sub + "QTL1.bk0")));
@@ -247,7 +316,8 @@ TEST(DolphinInstall, PatchesTheFirstListedFolderWhoseNameHoldsSnova) {
                                            row.folders.end());
         }
 
-        EXPECT_EQ(1, bench.Install());
+        // With no Supernova folder, SAM alone is there.
+        EXPECT_EQ(expected.empty() ? 0 : 1, bench.Install());
 
         for (const std::string& folder : row.folders) {
             EXPECT_EQ(folder == expected, bench.Patched(folder)) << folder;
@@ -258,18 +328,74 @@ TEST(DolphinInstall, PatchesTheFirstListedFolderWhoseNameHoldsSnova) {
         std::sort(after.begin(), after.end());
         std::sort(before.begin(), before.end());
         EXPECT_EQ(before, after);
-        EXPECT_EQ(std::vector<std::string>{Report(kSupernovaText, Prompt::kSupernovaSuccess)},
-                  bench.Reports());
+        std::vector<std::string> reports;
+        if (!expected.empty()) reports.push_back(Report(kSupernovaText, Prompt::kSupernovaSuccess));
+        EXPECT_EQ(reports, bench.Reports());
     }
 }
 
-TEST(DolphinPatchSupernova, NothingListedMeansNotPatched) {
+TEST(DolphinPatchSupernova, NothingListedMeansNothingMade) {
     Bench bench;
     testing_support::RemoveTree(DolphinMachine::kRoot);
     bench.dialog->get()->dolphinPatcher.owner = bench.dialog->get();
+    bench.dialog->get()->dolphinPatcher.dolphinFolder = DolphinMachine::kRoot;
 
-    EXPECT_EQ(0, bench.dialog->get()->dolphinPatcher.PatchSupernova());
+    EXPECT_EQ(DolphinPatcher::Reader::kAbsent,
+              bench.dialog->get()->dolphinPatcher.PatchSupernova());
     EXPECT_FALSE(FolderExists(DolphinMachine::kRoot));
+}
+
+// Dolphin lies where Windows keeps programs ("C:\Program Files (x86)" for a 32-bit program on
+// 64-bit Windows, another drive or a localised name elsewhere); the usual folder stands in when
+// Windows names none. The value is read from a key of the test's own.
+TEST(DolphinFolder, IsWhereWindowsKeepsProgramsElseTheUsualProgramFolder) {
+    const std::string key = "Software\\LumiTest CurrentVersion";
+    TempDir elsewhere;
+    enum Value { kNoKey, kNoValue, kValue };
+    struct Row {
+        const char* label;
+        Value value;
+        std::string programFiles;
+        std::string dolphin;  // where the patcher looks
+    };
+    const Row rows[] = {
+        {"value present", kValue, elsewhere.Path(), elsewhere / "Dolphin"},
+        {"value ending in a backslash", kValue, elsewhere.Path() + "\\", elsewhere / "Dolphin"},
+        {"another drive", kValue, "D:\\Programme", "D:\\Programme\\Dolphin"},
+        {"value empty", kValue, "", DolphinMachine::kRoot},
+        {"value missing", kNoValue, "", DolphinMachine::kRoot},
+        {"key missing", kNoKey, "", DolphinMachine::kRoot},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        testing_support::ScopedMachineKey windows(key);
+        if (row.value == kNoValue) windows.CreateSubkey("");
+        if (row.value == kValue) windows.SetString("", "ProgramFilesDir", row.programFiles);
+        EXPECT_EQ(row.dolphin, DolphinFolder(key));
+
+        // Both places hold SAM and Hal; only the one Windows names is patched.
+        Bench bench;
+        bench.machine.AddSam();
+        bench.machine.AddReader("Hal");
+        const bool onThisMachine = row.dolphin != "D:\\Programme\\Dolphin";
+        if (row.dolphin != DolphinMachine::kRoot && onThisMachine) {
+            MakeFolders(row.dolphin + "\\Sam");
+            MakeFolders(row.dolphin + "\\Hal\\defaults");
+        }
+        (*bench.dialog)->dolphinPatcher.programFilesKey = key;
+
+        EXPECT_EQ(onThisMachine ? 1 : 0, bench.Install());
+        EXPECT_EQ(onThisMachine, FileExists(row.dolphin + "\\Sam\\LumiTac\\LumiTac.dll"));
+        EXPECT_EQ(row.dolphin == DolphinMachine::kRoot,
+                  FileExists(bench.machine / "Sam\\LumiTac\\LumiTac.dll"));
+        testing_support::RemoveTree(elsewhere / "Dolphin");
+    }
+}
+
+// The machine's own value names the usual folder on the bench, where every other test seeds
+// Dolphin.
+TEST(DolphinFolder, TheMachinesOwnValueNamesTheUsualFolderOnTheBench) {
+    EXPECT_EQ(DolphinMachine::kRoot, DolphinFolder(kWindowsCurrentVersionKey));
 }
 
 TEST(DolphinInstall, ExistingSectionIsKeptAndAnEmptyOneFilled) {

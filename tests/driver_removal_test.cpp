@@ -44,6 +44,7 @@ private:
 struct Start {
     std::string program;      // the started program's own path
     std::string commandLine;  // as it was given
+    std::string show;         // how its window was to be shown: "show 5" for SW_SHOW
 };
 
 bool SamePath(const std::string& a, const std::string& b) {
@@ -84,11 +85,13 @@ protected:
         const std::string text = ReadTextFile(log);
         size_t begin = 0;
         for (size_t end; (end = text.find("\r\n", begin)) != std::string::npos; begin = end + 2) {
-            // "uninstaller <own path> | <command line>"
+            // "uninstaller <own path> | <command line> | show <n>"
             const std::string line = text.substr(begin, end - begin);
             const size_t role = line.find(' ') + 1;
             const size_t bar = line.find(" | ");
-            starts.push_back({line.substr(role, bar - role), line.substr(bar + 3)});
+            const size_t show = line.rfind(" | ");
+            starts.push_back({line.substr(role, bar - role), line.substr(bar + 3, show - bar - 3),
+                              line.substr(show + 3)});
         }
         return starts;
     }
@@ -134,6 +137,8 @@ TEST_F(DriverRemoval, StartsTheUninstallerOfTheWindowsFamily) {
         ASSERT_EQ(1u, starts.size());
         // Quoted whole: the blank in the medium's folder name must not start the decoy.
         EXPECT_EQ("\"" + row.program + "\"", starts[0].commandLine);
+        // The uninstaller asks the user, so its window must be seen.
+        EXPECT_EQ("show " + std::to_string(SW_SHOW), starts[0].show);
         char full[MAX_PATH] = {};
         ::GetFullPathNameA(row.program.c_str(), MAX_PATH, full, nullptr);
         EXPECT_TRUE(SamePath(full, starts[0].program)) << starts[0].program;

@@ -136,6 +136,27 @@ void ExpectTheOldSystemsCallRules(const std::string& trace, unsigned long wizard
     EXPECT_TRUE(calls.breaches.empty()) << "calls the oldest systems refuse:" << breaches;
 }
 
+// The verdict is told while the status box is visible: the box is hidden only once the
+// verdict's prompt has been played.
+void ExpectVerdictToldWhileVisible(const simpc::RunReport& report) {
+    size_t verdictPrompt = std::string::npos;
+    size_t hidden = std::string::npos;
+    for (size_t i = 0; i < report.transcript.size(); ++i) {
+        const std::string& line = report.transcript[i].text;
+        if (line == std::string("prompt    ") + Prompt::kRestart ||
+            line == std::string("prompt    ") + Prompt::kNoScreenReader) {
+            verdictPrompt = i;
+        }
+        if (hidden == std::string::npos && line.find("status box hidden") != std::string::npos) {
+            hidden = i;
+        }
+    }
+    ASSERT_NE(std::string::npos, verdictPrompt) << simpc::FormatTranscript(report);
+    ASSERT_NE(std::string::npos, hidden) << simpc::FormatTranscript(report);
+    EXPECT_LT(verdictPrompt, hidden) << "the status box was hidden before the verdict was told:\n"
+                                     << simpc::FormatTranscript(report);
+}
+
 bool Exists(const std::string& path) {
     return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -346,6 +367,7 @@ TEST_F(TypicalPc, TellsEachScreenReaderItsOutcomeAndThenTheVerdict) {
                                         Prompt::kWindowEyesSuccess, Prompt::kSupernovaSuccess,
                                         Prompt::kJawsSuccess, Prompt::kRestart}),
               run->report.prompts);
+    ExpectVerdictToldWhileVisible(run->report);
     EXPECT_EQ(1, run->packageStarts) << "Windows XP runs the driver package once";
 }
 
@@ -542,6 +564,7 @@ TEST_P(OtherScenario, RunsToTheEndWithTheStatusTextsTheScenarioExpects) {
             if (opened != nullptr) ::RegCloseKey(opened);
         }
     }
+    ExpectVerdictToldWhileVisible(run.report);
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, OtherScenario,

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -91,14 +92,16 @@ TEST(InstallWorker, RunsGreetingThenVerdictForEveryOsKind) {
         EXPECT_EQ(Prompt::kWelcome, entries[1].prompt);
         EXPECT_EQ(Prompt::kNoScreenReader, entries[2].prompt);
         EXPECT_EQ(kNoScreenReader, entries[2].statusText);
+        EXPECT_TRUE(entries[2].statusVisible) << "the verdict is hidden while it is told";
         EXPECT_FALSE(dialog.StatusVisible()) << "hidden again at the end";
         EXPECT_TRUE(dialog->ProgramDir.empty()) << "the close released it";
     }
 }
 
-// Any one screen reader found, whatever its patch gave, leads to the restart verdict.
+// Any one screen reader found, whatever its patch gave, leads to the restart verdict. SAM alone
+// is no screen reader.
 TEST(InstallWorker, AnyFoundScreenReaderLeadsToTheRestartVerdict) {
-    enum Reader { kNone, kWindowEyes, kDolphin, kJaws };
+    enum Reader { kNone, kWindowEyes, kSamAlone, kDolphin, kJaws };
     const struct {
         const char* label;
         Reader reader;
@@ -106,7 +109,8 @@ TEST(InstallWorker, AnyFoundScreenReaderLeadsToTheRestartVerdict) {
         const char* prompt;
     } rows[] = {{"none", kNone, kNoScreenReader, Prompt::kNoScreenReader},
                 {"Window-Eyes, its folder gone", kWindowEyes, kRestart, Prompt::kRestart},
-                {"Dolphin's SAM", kDolphin, kRestart, Prompt::kRestart},
+                {"Dolphin's SAM alone", kSamAlone, kNoScreenReader, Prompt::kNoScreenReader},
+                {"Dolphin's SAM and Hal", kDolphin, kRestart, Prompt::kRestart},
                 {"JAWS, its driver not copied", kJaws, kRestart, Prompt::kRestart}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
@@ -121,10 +125,15 @@ TEST(InstallWorker, AnyFoundScreenReaderLeadsToTheRestartVerdict) {
                 windowEyes.SetString("Window-Eyes\\Professional", "Version", "7.0");
                 windowEyes.SetString("Window-Eyes\\Professional", "Path", medium / "gone");
                 break;
-            case kDolphin:
+            case kSamAlone:
                 testing_support::MakeFolders("C:\\Program Files\\Dolphin\\Sam");
                 break;
+            case kDolphin:
+                testing_support::MakeFolders("C:\\Program Files\\Dolphin\\Sam");
+                testing_support::MakeFolders("C:\\Program Files\\Dolphin\\Hal");
+                break;
             case kJaws:
+                testing_support::MakeFolders(medium / "jaws11");
                 jaws.SetString("JAWS\\11.0", "Target", medium / "jaws11");
                 break;
         }
@@ -136,6 +145,7 @@ TEST(InstallWorker, AnyFoundScreenReaderLeadsToTheRestartVerdict) {
         ASSERT_FALSE(entries.empty());
         EXPECT_EQ(row.prompt, entries.back().prompt);
         EXPECT_EQ(row.verdict, entries.back().statusText);
+        EXPECT_TRUE(entries.back().statusVisible);
     }
 }
 
@@ -218,9 +228,21 @@ TEST(InstallerWatcher, EndsSilentlyWhenThePackageEndsWithoutItsWindow) {
     EXPECT_TRUE(dialog.prompts.Prompts().empty());
 }
 
+// A prompt that plays until the run is stopped, as a long recording is cut off by a close; where
+// the close lets the prompt in progress end (Windows 95/98/ME), until the close has arrived.
+void PlayUntilStopped(MainDialog& dialog, const RecordingPromptPlayer& prompts, bool cutOff) {
+    const DWORD start = ::GetTickCount();
+    while ((cutOff ? prompts.StopCount() == 0 : !dialog.IsClosing()) &&
+           ::GetTickCount() - start < 5000) {
+        ::Sleep(5);
+    }
+    if (!cutOff) ::Sleep(100);
+}
+
 // Closing during a run: the window goes at once, and nothing after the step in progress is
 // done or said. The prompt in progress is cut off, except on Windows 95/98/ME, where a second
-// thread must not call the sound functions while it plays: it plays to its end there.
+// thread must not call the sound functions while it plays: it plays to its end there. The
+// step in progress still has all it reads until it has ended.
 TEST(InstallWorker, ACloseDuringTheRunStopsItAfterTheStepInProgress) {
     const struct {
         int osKind;
@@ -233,17 +255,21 @@ TEST(InstallWorker, ACloseDuringTheRunStopsItAfterTheStepInProgress) {
         dialog->OsKind = row.osKind;
         HWND window = dialog->GetSafeHwnd();
         bool closedWhilePlaying = false;
+        bool hiddenAtOnce = false;
+        bool mediumKept = false;
         dialog.prompts.onPlay = [&](const std::string& prompt) {
             if (prompt != Prompt::kStart) return;
             ::PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_CLOSE_BUTTON, 0), 0);
-            // The prompt is still playing when the close arrives.
-            const DWORD start = ::GetTickCount();
-            while (!dialog->IsClosing() && ::GetTickCount() - start < 5000) ::Sleep(10);
-            ::Sleep(100);
+            PlayUntilStopped(*dialog, dialog.prompts, row.cutOff);
             closedWhilePlaying = dialog->IsClosing();
+            hiddenAtOnce = !::IsWindowVisible(window);
+            std::string path;
+            mediumKept = dialog->MediumPath("\\sound", path);
         };
         PressInstallAndWaitForTheEnd(dialog);
         EXPECT_TRUE(closedWhilePlaying);
+        EXPECT_TRUE(hiddenAtOnce) << "the window stayed while the run was being stopped";
+        EXPECT_TRUE(mediumKept) << "ProgramDir was released while the run could still read it";
         EXPECT_EQ(std::vector<std::string>{Prompt::kStart}, dialog.prompts.Prompts());
         if (row.cutOff) {
             EXPECT_GE(dialog.prompts.StopCount(), 1);
@@ -256,6 +282,67 @@ TEST(InstallWorker, ACloseDuringTheRunStopsItAfterTheStepInProgress) {
         dialog->Prompts().Play(Prompt::kRestart);
         EXPECT_EQ(std::vector<std::string>{Prompt::kStart}, dialog.prompts.Prompts());
     }
+}
+
+// Esc and Enter end the dialog without WM_CLOSE (with "Install" disabled, Enter is the OK
+// command). The run still stops after the step in progress, and the dialog does not go
+// before the run has ended.
+TEST(InstallWorker, EscOrEnterDuringTheRunStopsItBeforeTheDialogGoes) {
+    const struct {
+        const char* key;
+        WORD command;
+    } rows[] = {{"Esc", IDCANCEL}, {"Enter", IDOK}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.key);
+        TempDir medium;
+        OpenDialog dialog(medium.Path() + "\\");
+        dialog->OsKind = kOsKindNtBefore6;
+        std::atomic<HANDLE> worker{nullptr};
+        dialog.prompts.onPlay = [&](const std::string& prompt) {
+            if (prompt != Prompt::kStart) return;
+            HANDLE self = nullptr;
+            ::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(),
+                              &self, 0, FALSE, DUPLICATE_SAME_ACCESS);
+            worker.store(self);
+            PlayUntilStopped(*dialog, dialog.prompts, true);
+        };
+        ::SendMessageA(dialog->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_INSTALL, 0), 0);
+        ASSERT_TRUE(PumpUntil([&] { return worker.load() != nullptr; }, 10000));
+        UniqueHandle run(worker.load());
+        ::SendMessageA(dialog->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(row.command, 0), 0);
+        ASSERT_TRUE(dialog->IsEnded());
+        EXPECT_EQ(row.command, dialog->EndResult());
+
+        dialog.DestroyDialog();
+        const bool ended = ::WaitForSingleObject(run.Get(), 0) == WAIT_OBJECT_0;
+        EXPECT_TRUE(ended) << "the dialog went while its run could still reach it";
+        // Left to go on, such a run would use what is gone; the failure above is the finding.
+        if (!ended) ::TerminateThread(run.Get(), 1);
+        EXPECT_EQ(std::vector<std::string>{Prompt::kStart}, dialog.prompts.Prompts());
+    }
+}
+
+// A dialog whose close lands at the last moment before the driver package would start, while
+// the worker takes the package's path from it.
+class ClosedAsThePackageStarts : public MainDialog {
+public:
+    bool MediumPath(const char* relative, std::string& path) const override {
+        if (std::string(relative) == "\\Driver\\xp\\Lumitactile.exe") {
+            ::PostMessageA(GetSafeHwnd(), WM_CLOSE, 0, 0);
+            const DWORD start = ::GetTickCount();
+            while (!IsClosing() && ::GetTickCount() - start < 5000) ::Sleep(5);
+        }
+        return MainDialog::MediumPath(relative, path);
+    }
+};
+
+TEST(InstallWorker, NoPackageStartsAfterAClose) {
+    PackageMedium medium;
+    OpenDialog dialog(medium.medium.Path() + "\\", new ClosedAsThePackageStarts);
+    dialog->OsKind = 2;
+    PressInstallAndWaitForTheEnd(dialog);
+    ::Sleep(1000);  // a package started now would have logged its start by then
+    EXPECT_EQ(0, medium.Starts());
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "patchers/JawsPatcher.h"
 #include "res/resource.h"
 #include "tests/support/TestSupport.h"
+#include "tools/machine/Machine.h"
 
 using namespace testing_support;
 
@@ -70,10 +71,11 @@ struct JawsMachine {
         patcher.owner = dialog.get();
     }
 
-    // A JAWS program folder listed in the registry as version; returned without a backslash.
+    // A JAWS program folder listed in the registry as version, with the settings of one
+    // language; returned without a backslash.
     std::string AddVersion(const std::string& version, bool trailingBackslash = false) {
         const std::string folder = programs / ("jaws" + version);
-        MakeFolders(folder);
+        MakeFolders(folder + "\\Settings\\enu");
         jawsKey.SetString(version, "Target", trailingBackslash ? folder + "\\" : folder);
         return folder;
     }
@@ -87,9 +89,15 @@ struct JawsMachine {
     JawsPatcher& patcher = dialog->jawsPatcher;
 };
 
+// The display's keys in the key map of a version made by AddVersion.
+bool HasKeys(const std::string& folder) {
+    return Value(folder + "\\Settings\\enu\\default.JKM", "LumiTac Keys", "Braille Next") ==
+           "NextLine";
+}
+
 bool IsPatched(const std::string& folder) {
     return FileExists(folder + "\\LumiTac.jlb") && FileExists(folder + "\\braille.ini") &&
-           FileExists(folder + "\\jfw.ini");
+           FileExists(folder + "\\jfw.ini") && HasKeys(folder);
 }
 
 TEST(JawsCollectVersions, ListsReadableNamesInRegistryOrder) {
@@ -130,12 +138,14 @@ enum class Kind {
     kFullBuffer,
     kTooLong,
     kNumber,
-    kNoFolder,
-    kJfwHeld,       // jfw.ini held open by a running JAWS: no write can reach it
-    kBrailleHeld,   // the same for braille.ini
-    kPresentHeld,   // both files already hold the display, and are held for reading only
-    kReadOnlyKeys,  // good, but the user may only read its key and the JAWS key
-    kListFull,      // braille.ini's list has no gap up to the last index searched
+    kNoFolder,        // left behind by an uninstall: Target names a folder that is gone
+    kJfwHeld,         // jfw.ini held open by a running JAWS: no write can reach it
+    kBrailleHeld,     // the same for braille.ini
+    kPresentHeld,     // both files already hold the display, and are held for reading only
+    kSectionRefused,  // braille.ini lists the display but lacks its section, and is held
+    kKeyMapRefused,   // the only key map is held by a running JAWS
+    kReadOnlyKeys,    // good, but the user may only read its key and the JAWS key
+    kListFull,        // braille.ini's list has no gap up to the last index searched
 };
 
 // An INI file opened the way a running screen reader keeps it: others may read it when
@@ -171,11 +181,13 @@ TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
          0,
          nullptr,
          nullptr},
-        {"one driver copy failed",
+        // Nothing can be done for them, so they are no failure.
+        {"a version whose folder is gone is skipped",
          {{"1.0", Kind::kNoFolder}, {"2.0", Kind::kGood}},
          1,
-         kFailedText,
-         Prompt::kJawsFailed},
+         kSuccessText,
+         Prompt::kJawsSuccess},
+        {"only versions whose folder is gone", {{"1.0", Kind::kNoFolder}}, 0, nullptr, nullptr},
         // Without its INI entries a version cannot use the display either.
         {"jfw.ini of one version held by JAWS",
          {{"1.0", Kind::kGood}, {"2.0", Kind::kJfwHeld}},
@@ -192,6 +204,18 @@ TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
          1,
          kSuccessText,
          Prompt::kJawsSuccess},
+        {"the display's section refused by braille.ini",
+         {{"1.0", Kind::kSectionRefused}},
+         1,
+         kFailedText,
+         Prompt::kJawsFailed},
+        // The display works, but none of its keys would (from 5.0 on default.JKM is the only
+        // key map).
+        {"the key map refused",
+         {{"1.0", Kind::kGood}, {"11.0", Kind::kKeyMapRefused}},
+         1,
+         kFailedText,
+         Prompt::kJawsFailed},
         {"no free braille.ini item",
          {{"1.0", Kind::kListFull}},
          1,
@@ -204,10 +228,16 @@ TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
          kSuccessText,
          Prompt::kJawsSuccess},
     };
+    // Run from a folder on the prefix's drive, where a path built from an empty Target (the
+    // root of the current drive) would lead.
+    TempDir current;
+    ScopedCurrentFolder inCurrent(current.Path());
+    const std::string driveRoot = current.Path().substr(0, 2) + "\\";
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         JawsMachine machine;
         std::vector<std::string> good;
+        std::vector<std::string> keyed;  // the INI entries may fail, the keys must not
         std::vector<UniqueFile> held;
         std::vector<std::unique_ptr<ScopedReadOnlyKey>> readOnly;
         for (const auto& version : row.versions) {
@@ -236,11 +266,26 @@ TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
                                               machine.programs / "missing");
                     break;
                 case Kind::kJfwHeld:
-                    held.push_back(Hold(machine.AddVersion(version.first) + "\\jfw.ini", 0));
+                    keyed.push_back(machine.AddVersion(version.first));
+                    held.push_back(Hold(keyed.back() + "\\jfw.ini", 0));
                     break;
                 case Kind::kBrailleHeld:
-                    held.push_back(Hold(machine.AddVersion(version.first) + "\\braille.ini", 0));
+                    keyed.push_back(machine.AddVersion(version.first));
+                    held.push_back(Hold(keyed.back() + "\\braille.ini", 0));
                     break;
+                case Kind::kSectionRefused:
+                    keyed.push_back(machine.AddVersion(version.first));
+                    WriteTextFile(keyed.back() + "\\braille.ini",
+                                  "[list]\r\nItem1=Lumitactile\r\n");
+                    held.push_back(Hold(keyed.back() + "\\braille.ini", FILE_SHARE_READ));
+                    break;
+                case Kind::kKeyMapRefused: {
+                    const std::string map =
+                        machine.AddVersion(version.first) + "\\Settings\\enu\\default.JKM";
+                    WriteTextFile(map, "[LumiTac Keys]\r\nBraille Next=OldDisplayLine\r\n");
+                    held.push_back(Hold(map, 0));
+                    break;
+                }
                 case Kind::kReadOnlyKeys:
                     good.push_back(machine.AddVersion(version.first));
                     readOnly.push_back(std::make_unique<ScopedReadOnlyKey>(key));
@@ -266,6 +311,11 @@ TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
         EXPECT_EQ(row.expectedResult, machine.patcher.Install(machine.dialog.get()));
         held.clear();
         for (const std::string& folder : good) EXPECT_TRUE(IsPatched(folder)) << folder;
+        for (const std::string& folder : keyed) EXPECT_TRUE(HasKeys(folder)) << folder;
+        for (const char* name : {"LumiTac.jlb", "braille.ini", "jfw.ini"}) {
+            EXPECT_FALSE(FileExists(driveRoot + name)) << "written to the root of the drive";
+            ::DeleteFileA((driveRoot + name).c_str());
+        }
         const std::vector<RecordingPromptPlayer::Entry> played = machine.dialog.prompts.Entries();
         if (row.expectedText == nullptr) {
             EXPECT_TRUE(played.empty());
@@ -337,6 +387,7 @@ TEST(JawsInstall, CopiesTheDriverWhereTheVersionLooksForIt) {
             EXPECT_FALSE(FileExists(folder + "\\LumiTac.jlb"));
             EXPECT_FALSE(FileExists(folder + "\\braille.ini"));
             EXPECT_FALSE(FileExists(folder + "\\jfw.ini"));
+            EXPECT_FALSE(FileExists(folder + "\\Settings\\enu\\default.JKM"));
             EXPECT_EQ(std::vector<std::string>{Prompt::kJawsFailed},
                       machine.dialog.prompts.Prompts());
         }
@@ -523,7 +574,7 @@ TEST(JawsInstallKeyMaps, WritesTheKeysIntoEverySettingsFolder) {
         bool profilePath;
         std::string mediumIni;
         const char* oldKeyMap;  // enu\default.JKM before; nullptr: none
-        bool written;
+        bool written;           // also the result: language folders without the keys are a failure
         bool olderKeyMap;
         const char* lastKey;
         int lines;
@@ -571,7 +622,7 @@ TEST(JawsInstallKeyMaps, WritesTheKeysIntoEverySettingsFolder) {
         }
         if (row.oldKeyMap != nullptr) WriteTextFile(settings + "\\enu\\default.JKM", row.oldKeyMap);
 
-        machine.patcher.InstallKeyMaps(folder + "\\", row.version);
+        EXPECT_EQ(row.written, machine.patcher.InstallKeyMaps(folder + "\\", row.version));
 
         const std::string other = row.profilePath ? folder + "\\Settings" : unused;
         EXPECT_FALSE(FileExists(other + "\\enu\\default.JKM"));

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/MainDialog.h"
 #include "res/resource.h"
@@ -187,6 +188,32 @@ TEST(MainDialog, TheAboutCommandsChangeNothing) {
         EXPECT_FALSE(dialog->ProgramDir.empty()) << id;
         EXPECT_TRUE(::IsWindowVisible(window)) << id;
     }
+}
+
+// What reaches the dialog's window, seen ahead of the dialog's own handling.
+WNDPROC dialogProc = nullptr;
+std::vector<DWORD> iconErases;  // the object type of each WM_ICONERASEBKGND's device context
+LRESULT CALLBACK Watch(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_ICONERASEBKGND && lParam == 0) {
+        iconErases.push_back(::GetObjectType(reinterpret_cast<HGDIOBJ>(wParam)));
+    }
+    return ::CallWindowProcA(dialogProc, window, message, wParam, lParam);
+}
+
+// Minimised, the dialog has the background behind its icon erased, with the paint's own device
+// context, before it draws the icon.
+TEST(MainDialog, MinimisedPaintErasesTheIconBackground) {
+    OpenDialog dialog;
+    HWND window = dialog->GetSafeHwnd();
+    ::ShowWindow(window, SW_MINIMIZE);
+    ASSERT_TRUE(::IsIconic(window));
+    iconErases.clear();
+    dialogProc = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Watch)));
+    ::InvalidateRect(window, nullptr, TRUE);
+    ::SendMessageA(window, WM_PAINT, 0, 0);
+    ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(dialogProc));
+    EXPECT_EQ(std::vector<DWORD>{OBJ_DC}, iconErases);
 }
 
 // Every way of closing ends the dialog; all but Esc pass through WM_CLOSE and release

@@ -6,12 +6,15 @@
 
 #include "patchers/PatchToolkit.h"
 #include "tests/support/TestSupport.h"
+#include "tools/machine/Machine.h"
 
 using namespace testing_support;
 
 namespace {
 
+// Only the read-only bit goes: a user's hidden or system file stays hidden or system.
 TEST(CopyClearingReadOnly, OverwritesWhateverTheReadOnlyBits) {
+    constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     struct Row {
         const char* name;
         bool sourceExists;
@@ -19,25 +22,37 @@ TEST(CopyClearingReadOnly, OverwritesWhateverTheReadOnlyBits) {
         const char* oldTarget;  // nullptr: no target yet
         bool targetReadOnly;
         int expected;
+        DWORD otherBits = 0;  // the read-only files' other bits
     } rows[] = {
         {"new target", true, false, nullptr, false, 1},
-        {"read-only source", true, true, nullptr, false, 1},
+        {"read-only source", true, true, nullptr, false, 1, kHiddenSystem},
         {"read-only target", true, false, "old", true, 1},
         {"both read-only", true, true, "old", true, 1},
-        {"missing source", false, false, "old", true, 0},
+        // The target stays as it was but for its read-only bit.
+        {"missing source", false, false, "old", true, 0, kHiddenSystem},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         TempDir folder;
         const std::string source = folder / "source.bin";
         const std::string target = folder / "target.bin";
+        const DWORD readOnly = FILE_ATTRIBUTE_READONLY | row.otherBits;
         if (row.sourceExists) WriteTextFile(source, "new");
-        if (row.sourceReadOnly) SetReadOnly(source);
+        if (row.sourceReadOnly) ::SetFileAttributesA(source.c_str(), readOnly);
         if (row.oldTarget != nullptr) WriteTextFile(target, row.oldTarget);
-        if (row.targetReadOnly) SetReadOnly(target);
+        if (row.targetReadOnly) ::SetFileAttributesA(target.c_str(), readOnly);
 
         EXPECT_EQ(row.expected, CopyClearingReadOnly(source, target));
         EXPECT_EQ(row.expected == 1 ? "new" : row.oldTarget, ReadTextFile(target));
+        const auto bits = [&](const std::string& file) {
+            return ::GetFileAttributesA(file.c_str()) & (FILE_ATTRIBUTE_READONLY | kHiddenSystem);
+        };
+        if (row.sourceReadOnly) {
+            EXPECT_EQ(row.otherBits, bits(source));
+        }
+        if (row.targetReadOnly && row.expected == 0) {
+            EXPECT_EQ(row.otherBits, bits(target));
+        }
         if (row.sourceExists) {
             EXPECT_FALSE(IsReadOnly(source));
         }
@@ -70,6 +85,7 @@ TEST(TransplantSectionIfAbsent, FillsOnlyAMissingOrEmptySection) {
         const char* target;  // nullptr: no target file
         const char* key;     // read back from the target's section
         const char* expected;
+        bool held = false;  // the target is held open by its program: the write is refused
     } rows[] = {
         {"target file missing", "[Display]\r\nCells=40\r\n", nullptr, "Cells", "40"},
         {"section missing", "[Display]\r\nCells=40\r\n", "[Other]\r\nA=1\r\n", "Cells", "40"},
@@ -79,6 +95,8 @@ TEST(TransplantSectionIfAbsent, FillsOnlyAMissingOrEmptySection) {
          "Cells", "80"},
         {"long section carried whole", longSection, nullptr, "Line299",
          "a value long enough to pass 4096"},
+        {"target held by its program", "[Display]\r\nCells=40\r\n", "[Other]\r\nA=1\r\n", "Cells",
+         "", true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -87,8 +105,15 @@ TEST(TransplantSectionIfAbsent, FillsOnlyAMissingOrEmptySection) {
         const std::string target = folder / "target.ini";
         WriteTextFile(source, row.source);
         if (row.target != nullptr) WriteTextFile(target, row.target);
+        UniqueFile held;
+        if (row.held) {
+            held.Reset(::CreateFileA(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            ASSERT_TRUE(held.IsValid());
+        }
 
-        EXPECT_TRUE(TransplantSectionIfAbsent("Display", source, target));
+        EXPECT_EQ(!row.held, TransplantSectionIfAbsent("Display", source, target));
+        held.Reset();
 
         EXPECT_EQ(row.expected, Value(target, "Display", row.key));
         if (row.target != nullptr && std::string(row.target).find("[Other]") != std::string::npos) {

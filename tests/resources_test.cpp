@@ -200,6 +200,29 @@ TEST(Resources, TheDialogTemplateGivesTheWizardItsLayout) {
     EXPECT_EQ(0, style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
     EXPECT_NE(0, ::GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_APPWINDOW);
 
+    // The font the platform made from the template: "MS Shell Dlg" at 8 points, normal weight,
+    // not italic, the default character set. Every size below is measured through it, so it is
+    // looked at first.
+    LOGFONTA font = {};
+    ASSERT_EQ(static_cast<int>(sizeof(font)),
+              ::GetObjectA(reinterpret_cast<HFONT>(::SendMessageA(window, WM_GETFONT, 0, 0)),
+                           sizeof(font), &font));
+    HDC screen = ::GetDC(window);
+    const int pixelsPerInch = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(window, screen);
+    EXPECT_STREQ("MS Shell Dlg", font.lfFaceName);
+    EXPECT_EQ(-::MulDiv(8, pixelsPerInch, 72), font.lfHeight);
+    EXPECT_EQ(FW_NORMAL, font.lfWeight);
+    EXPECT_EQ(0, font.lfItalic);
+    EXPECT_EQ(DEFAULT_CHARSET, font.lfCharSet);
+    // 360 by 310 dialog units of client area.
+    RECT size = {0, 0, 360, 310};
+    ::MapDialogRect(window, &size);
+    RECT client;
+    ::GetClientRect(window, &client);
+    EXPECT_EQ(size.right, client.right);
+    EXPECT_EQ(size.bottom, client.bottom);
+
     const struct {
         int id;
         const char* className;
@@ -232,6 +255,13 @@ TEST(Resources, TheDialogTemplateGivesTheWizardItsLayout) {
         EXPECT_EQ(c.visible, (controlStyle & WS_VISIBLE) != 0) << c.id;
         if (c.id == IDC_STATUS) {
             EXPECT_EQ(0, controlStyle & (ES_READONLY | ES_MULTILINE)) << "editable, single line";
+            // Its border, which the platform draws around the box's client area (a dialog
+            // turns an edit control's WS_BORDER into a client edge).
+            RECT box, inside;
+            ::GetWindowRect(control, &box);
+            ::GetClientRect(control, &inside);
+            EXPECT_GT(box.right - box.left, inside.right) << "the status box has no border";
+            EXPECT_GT(box.bottom - box.top, inside.bottom) << "the status box has no border";
         }
         // Position and size in dialog units, each converted on its own as the dialog does.
         RECT expected = c.units;

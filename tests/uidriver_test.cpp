@@ -259,12 +259,15 @@ TEST(Medium, StandinsLogTheirPathAndCommandLineWhenStartedAsTheWizardStartsThem)
         const std::string prefix = std::string(c.role) + " ";
         const std::string separator = " | ";
         const size_t split = lines[0].find(separator);
+        // The uninstaller adds how it was to be shown.
+        const size_t end = lines[0].find(separator, split + separator.size());
         ASSERT_EQ(0u, lines[0].rfind(prefix, 0)) << lines[0];
         ASSERT_NE(std::string::npos, split) << lines[0];
         EXPECT_EQ(0, lstrcmpiA(FullPath(path).c_str(),
                                lines[0].substr(prefix.size(), split - prefix.size()).c_str()))
             << lines[0];
-        EXPECT_EQ("\"" + path + "\"", lines[0].substr(split + separator.size()));
+        EXPECT_EQ("\"" + path + "\"",
+                  lines[0].substr(split + separator.size(), end - split - separator.size()));
     }
 }
 

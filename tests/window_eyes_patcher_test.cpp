@@ -18,6 +18,7 @@ using testing_support::FolderExists;
 using testing_support::MakeFolders;
 using testing_support::OpenDialog;
 using testing_support::ReadTextFile;
+using testing_support::ScopedCurrentFolder;
 using testing_support::ScopedFolder;
 using testing_support::ScopedMachineKey;
 using testing_support::TempDir;
@@ -105,27 +106,14 @@ TEST(WindowEyesVersion, ReadsAFullStopWhateverTheProcessLocale) {
 // Fixtures for the machine: the Window-Eyes key, its program folder, the two default-user
 // folders named by environment variables, and an install medium.
 
-// Makes a folder the current one, and puts the previous one back after.
-class ScopedCurrentFolder {
-public:
-    explicit ScopedCurrentFolder(const std::string& folder) : previous(MAX_PATH, '\0') {
-        previous.resize(::GetCurrentDirectoryA(MAX_PATH, &previous[0]));
-        EXPECT_TRUE(::SetCurrentDirectoryA(folder.c_str())) << folder;
-    }
-    ~ScopedCurrentFolder() { ::SetCurrentDirectoryA(previous.c_str()); }
-
-private:
-    std::string previous;
-};
-
 class WindowEyesMachine {
 public:
+    // The variables in upper case, as the platform sets them; the patcher asks in lower case.
     explicit WindowEyesMachine(bool appDataSet = true, bool allUsersSet = true)
-        : key(kKey), dialog(medium.Path() + "\\") {
-        // Upper case, as the platform sets them; the patcher asks in lower case.
-        ::SetEnvironmentVariableA("APPDATA", appDataSet ? appData.Path().c_str() : nullptr);
-        ::SetEnvironmentVariableA("ALLUSERSPROFILE",
-                                  allUsersSet ? allUsers.Path().c_str() : nullptr);
+        : appDataVariable("APPDATA", appDataSet ? appData.Path() : std::string()),
+          allUsersVariable("ALLUSERSPROFILE", allUsersSet ? allUsers.Path() : std::string()),
+          key(kKey),
+          dialog(medium.Path() + "\\") {
         MakeFolders(medium / "wineyes\\pre60");
         MakeFolders(medium / "wineyes\\post55");
         WriteTextFile(medium / "wineyes\\pre60\\bdisplay.exe", kPre60Program);
@@ -168,6 +156,8 @@ public:
     TempDir program;
     TempDir appData;
     TempDir allUsers;
+    testing_support::ScopedEnvironment appDataVariable;
+    testing_support::ScopedEnvironment allUsersVariable;
     ScopedMachineKey key;
     OpenDialog dialog;
 };
@@ -313,6 +303,38 @@ TEST(WindowEyesPatch, UnsetEnvironmentVariableSkipsOnlyItsPlace) {
         EXPECT_FALSE(FileExists(rootAppData.Path() + "\\Window-Eyes\\users\\default\\braille.ini"));
         EXPECT_FALSE(FileExists(rootAllUsers.Path() +
                                 "\\GW Micro\\Window-Eyes\\users\\default\\braille.ini"));
+    }
+}
+
+// With braille.ini in none of its places the display program finds no settings for the
+// display: that is a failure, and it is told as one.
+TEST(WindowEyesPatch, NoPlaceReceivingTheSettingsIsAFailure) {
+    struct Row {
+        const char* what;
+        bool mediumHasSettings;
+        bool placesExist;
+    };
+    const Row rows[] = {{"the medium without braille.ini", false, true},
+                        {"none of the four places there", true, false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        WindowEyesMachine machine(row.placesExist, row.placesExist);
+        machine.Register("6.0");
+        if (!row.mediumHasSettings) {
+            ASSERT_TRUE(::DeleteFileA((machine.medium / "wineyes\\post55\\braille.ini").c_str()));
+        }
+        if (!row.placesExist) {
+            testing_support::RemoveTree(machine.program / "users");
+            testing_support::RemoveTree(machine.program / "users.bak");
+        }
+
+        EXPECT_EQ(1, machine.Install());
+
+        machine.ExpectReport(kCopyFailedText, Prompt::kWindowEyesFailed);
+        EXPECT_EQ(kPost55Program, ReadTextFile(machine.program / "bdisplay.exe"));
+        for (const std::string& target : machine.SettingsTargets()) {
+            EXPECT_FALSE(FileExists(target)) << target;
+        }
     }
 }
 

@@ -23,13 +23,16 @@ void RecordingPromptPlayer::Start(const char* prompt) {
     const std::string name = prompt != nullptr ? prompt : "";
     if (onPlay) onPlay(name);
     std::string text;
+    bool visible = false;
     if (statusDialog != nullptr) {
         char buffer[1024] = {};
         ::GetDlgItemTextA(statusDialog, IDC_STATUS, buffer, sizeof(buffer));
         text = buffer;
+        visible =
+            (::GetWindowLongA(::GetDlgItem(statusDialog, IDC_STATUS), GWL_STYLE) & WS_VISIBLE) != 0;
     }
     ::EnterCriticalSection(&lock);
-    entries.push_back(Entry{name, text, ::GetCurrentThreadId()});
+    entries.push_back(Entry{name, text, visible, ::GetCurrentThreadId()});
     ::LeaveCriticalSection(&lock);
 }
 
@@ -59,7 +62,7 @@ int RecordingPromptPlayer::StopCount() const {
     return count;
 }
 
-OpenDialog::OpenDialog(const std::string& programDir) : dialog(new MainDialog()) {
+OpenDialog::OpenDialog(const std::string& programDir, MainDialog* dialog) : dialog(dialog) {
     dialog->SetPromptPlayer(&prompts);
     if (!dialog->Create()) ADD_FAILURE() << "the main dialog did not open";
     prompts.WatchStatusBox(dialog->GetSafeHwnd());
@@ -67,7 +70,12 @@ OpenDialog::OpenDialog(const std::string& programDir) : dialog(new MainDialog())
 }
 
 OpenDialog::~OpenDialog() {
+    DestroyDialog();
+}
+
+void OpenDialog::DestroyDialog() {
     delete dialog;  // waits for a run still in progress
+    dialog = nullptr;
 }
 
 std::string OpenDialog::StatusText() const {
@@ -169,6 +177,15 @@ ScopedEnvironment::ScopedEnvironment(const char* name, const std::string& value)
 
 ScopedEnvironment::~ScopedEnvironment() {
     ::_putenv((name + "=" + (hadValue ? oldValue : std::string())).c_str());
+}
+
+ScopedCurrentFolder::ScopedCurrentFolder(const std::string& folder) : previous(MAX_PATH, '\0') {
+    previous.resize(::GetCurrentDirectoryA(MAX_PATH, &previous[0]));
+    EXPECT_TRUE(::SetCurrentDirectoryA(folder.c_str())) << folder;
+}
+
+ScopedCurrentFolder::~ScopedCurrentFolder() {
+    ::SetCurrentDirectoryA(previous.c_str());
 }
 
 ScopedFolder::ScopedFolder(const std::string& path) : path(path) {

@@ -18,6 +18,7 @@ public:
     struct Entry {
         std::string prompt;
         std::string statusText;  // StatusBox's text when the prompt started; empty if unknown
+        bool statusVisible;      // whether StatusBox was visible then, so its text could be read
         DWORD threadId;
     };
 
@@ -43,11 +44,14 @@ private:
 };
 
 // A MainDialog opened modelessly with a recording prompt player, its ProgramDir pointed at a
-// medium folder of the test's choice.
+// medium folder of the test's choice. The dialog may be one of a class derived for the test.
 class OpenDialog {
 public:
-    explicit OpenDialog(const std::string& programDir = std::string());
+    explicit OpenDialog(const std::string& programDir = std::string(),
+                        MainDialog* dialog = new MainDialog());
     ~OpenDialog();
+    // Destroys the dialog now; the recording player stays.
+    void DestroyDialog();
     MainDialog& operator*() { return *dialog; }
     MainDialog* operator->() { return dialog; }
     MainDialog* get() { return dialog; }
@@ -128,6 +132,18 @@ private:
     std::string name;
     std::string oldValue;
     bool hadValue = false;
+};
+
+// Makes a folder the current one, and puts the previous one back after.
+class ScopedCurrentFolder {
+public:
+    explicit ScopedCurrentFolder(const std::string& folder);
+    ~ScopedCurrentFolder();
+    ScopedCurrentFolder(const ScopedCurrentFolder&) = delete;
+    ScopedCurrentFolder& operator=(const ScopedCurrentFolder&) = delete;
+
+private:
+    std::string previous;
 };
 
 // Files.

@@ -19,12 +19,12 @@ bool IsHeldByAnotherWriter(DWORD error) {
 
 }  // namespace
 
-bool LogStart(const char* role) {
+bool LogStart(const char* role, const std::string& detail) {
     std::string logPath;
     if (!machine::ReadEnvironment(kLogVariable, logPath) || logPath.empty()) return true;
 
-    const std::string line =
-        std::string(role) + " " + machine::ModulePath() + " | " + ::GetCommandLineA() + "\r\n";
+    const std::string line = std::string(role) + " " + machine::ModulePath() + " | " +
+                             ::GetCommandLineA() + (detail.empty() ? "" : " | " + detail) + "\r\n";
 
     // Writers take the file one at a time (no write sharing), so every line lands whole.
     UniqueFile file;

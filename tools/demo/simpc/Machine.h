@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/Handles.h"
 #include "tools/demo/simpc/Scenario.h"
+#include "tools/machine/Machine.h"
 
 // Puts a scenario on the machine the program runs on (a Wine prefix), and takes it off again.
 namespace simpc {
