@@ -121,7 +121,10 @@ simpc::RunReport RunLikeTheDemo(const std::string& scenario,
 
 // The shipped file's calls in a run's relay trace, checked against the rules of Windows 95, 98,
 // ME and NT 4 that Wine does not enforce; each breach names the call and its arguments.
-void ExpectTheOldSystemsCallRules(const std::string& trace, unsigned long wizardPid) {
+// On Windows 95, 98 and ME profile writes may wait in the system's cache, so there each file's
+// writes are flushed before an outcome is told, and no write is left unflushed at the end.
+void ExpectTheOldSystemsCallRules(const std::string& trace, unsigned long wizardPid,
+                                  bool windows9x) {
     if (!kShippedFile) return;  // a 64-bit program's calls say nothing of what ships
     const std::string setup = MediumFolder() + "\\Setup.exe";
     const testing_support::PeFile pe = testing_support::ReadPeFile(ReadTextFile(setup));
@@ -134,6 +137,14 @@ void ExpectTheOldSystemsCallRules(const std::string& trace, unsigned long wizard
     std::string breaches;
     for (const std::string& breach : calls.breaches) breaches += "\n  " + breach;
     EXPECT_TRUE(calls.breaches.empty()) << "calls the oldest systems refuse:" << breaches;
+    if (windows9x) {
+        EXPECT_LT(0, calls.cacheFlushes) << "no profile cache flush as Windows 98";
+        EXPECT_EQ(0, calls.writesLeftInCache) << "profile writes after the last cache flush";
+        EXPECT_GE(1u, calls.mostFilesInCache)
+            << "a file's writes not flushed before the next file's";
+    } else {
+        EXPECT_EQ(0, calls.cacheFlushes) << "a profile cache flush outside Windows 95/98/ME";
+    }
 }
 
 // The verdict is told while the status box is visible: the box is hidden only once the
@@ -289,6 +300,28 @@ TEST(CallRules, FlagOnlyTheProgramsOwnCallsThatTheOldestSystemsRefuse) {
             testing_support::CheckCallRules(row.line, 0xdc, 0x400000, 0x40000);
         EXPECT_EQ(row.breaches, report.breaches.size()) << row.line;
     }
+    // Writes to b.ini, the flush of the profile cache (every argument null), then writes to
+    // b.ini and c.ini that no flush follows.
+    const char* const write =
+        "1.0:00dc:00e4:Call KERNEL32.WritePrivateProfileStringA(004385f9 \"a\",026efd50 \"b\","
+        "0043860d \"c\",00e45a50 \"C:\\\\B.ini\") ret=0042045a\n";
+    const std::string flushed =
+        std::string(write) +
+        "1.0:00dc:00e4:Call KERNEL32.WritePrivateProfileStringA(00000000,00000000,00000000,"
+        "00000000) ret=0042047a\n";
+    const std::string trace =
+        flushed + write + write +
+        "1.0:00dc:00e4:Call KERNEL32.WritePrivateProfileSectionA(004385f9 \"a\",026efd50 \"b=c\","
+        "00e45a50 \"C:\\\\c.ini\") ret=0042049a\n";
+    const testing_support::CallRuleReport report =
+        testing_support::CheckCallRules(trace, 0xdc, 0x400000, 0x40000);
+    EXPECT_EQ(1, report.cacheFlushes);
+    EXPECT_EQ(3, report.writesLeftInCache);
+    EXPECT_EQ(2u, report.mostFilesInCache);
+    const testing_support::CallRuleReport clean =
+        testing_support::CheckCallRules(flushed, 0xdc, 0x400000, 0x40000);
+    EXPECT_EQ(0, clean.writesLeftInCache);
+    EXPECT_EQ(1u, clean.mostFilesInCache);
 }
 
 // ---- The medium ------------------------------------------------------------------------------
@@ -372,7 +405,7 @@ TEST_F(TypicalPc, TellsEachScreenReaderItsOutcomeAndThenTheVerdict) {
 }
 
 TEST_F(TypicalPc, TheShippedFileMakesOnlyCallsTheOldestSystemsAccept) {
-    ExpectTheOldSystemsCallRules(run->trace, run->report.wizardPid);
+    ExpectTheOldSystemsCallRules(run->trace, run->report.wizardPid, false);
 }
 
 TEST_F(TypicalPc, ChangesNothingBeyondTheFilesOfTheDisplay) {
@@ -552,7 +585,7 @@ TEST_P(OtherScenario, RunsToTheEndWithTheStatusTextsTheScenarioExpects) {
     EXPECT_EQ(run.report.verdict == "Please restart screen reader." ? Prompt::kRestart
                                                                     : Prompt::kNoScreenReader,
               prompts.back());
-    ExpectTheOldSystemsCallRules(run.trace, run.report.wizardPid);
+    ExpectTheOldSystemsCallRules(run.trace, run.report.wizardPid, run.scenario.windows == "win98");
     // On 64-bit Windows the screen readers' keys are where 32-bit programs keep them, so the
     // wizard found them in the 32-bit view alone.
     if (run.scenario.windows64) {

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <set>
 
 namespace testing_support {
 
 const char* const kRuleBearingCalls =
     "msvcrt._beginthreadex;kernel32.CreateThread;advapi32.RegOpenKeyExA;advapi32.RegOpenKeyA;"
     "advapi32.RegCreateKeyExA;advapi32.RegCreateKeyA;kernel32.WritePrivateProfileStringA;"
+    "kernel32.WritePrivateProfileSectionA;"
     "user32.PeekMessageA";
 
 namespace {
@@ -56,6 +58,12 @@ unsigned long long Number(const std::string& argument) {
 CallRuleReport CheckCallRules(const std::string& trace, unsigned long pid,
                               unsigned long long imageBase, unsigned long imageSize) {
     CallRuleReport report;
+    std::set<std::string> filesInCache;  // written to since the last flush
+    auto written = [&](const std::string& file) {
+        ++report.writesLeftInCache;
+        filesInCache.insert(Lower(file));
+        report.mostFilesInCache = std::max(report.mostFilesInCache, filesInCache.size());
+    };
     size_t start = 0;
     while (start < trace.size()) {
         size_t end = trace.find('\n', start);
@@ -104,6 +112,14 @@ CallRuleReport CheckCallRules(const std::string& trace, unsigned long pid,
         } else if (function == "advapi32.regcreatekeyexa" || function == "advapi32.regcreatekeya") {
             breach("creates a registry key, which the wizard only reads");
         } else if (function == "kernel32.writeprivateprofilestringa") {
+            if (Number(argument(0)) == 0 && Number(argument(1)) == 0 && Number(argument(2)) == 0 &&
+                Number(argument(3)) == 0) {
+                ++report.cacheFlushes;
+                report.writesLeftInCache = 0;
+                filesInCache.clear();
+                continue;
+            }
+            written(argument(3));
             // "<address> """: a text with nothing in it (a null value deletes the key).
             const std::string value = argument(2);
             const size_t blank = value.find(' ');
@@ -111,6 +127,8 @@ CallRuleReport CheckCallRules(const std::string& trace, unsigned long pid,
                 value.substr(blank + 1) == "\"\"") {
                 breach("an empty value: refused on 9x");
             }
+        } else if (function == "kernel32.writeprivateprofilesectiona") {
+            written(argument(2));
         } else if (function == "user32.peekmessagea") {
             if ((Number(argument(4)) & kPeekQueueFlags) != 0) {
                 breach("a PM_QS_* flag: unknown to Windows 95 and NT 4");

@@ -14,6 +14,12 @@ extern const char* const kRuleBearingCalls;
 struct CallRuleReport {
     std::map<std::string, int> calls;   // by function, as "dll.Function" in lower case
     std::vector<std::string> breaches;  // the call line that breaks a rule, and which rule
+    // Profile writes with every argument null (a flush of the system's profile cache), the
+    // profile writes that no such flush follows in the trace, and the most files that had
+    // writes waiting for a flush at one time.
+    int cacheFlushes = 0;
+    int writesLeftInCache = 0;
+    size_t mostFilesInCache = 0;
 };
 
 // Reads Wine's relay lines ("<time>:<pid>:<tid>:Call dll.Function(args) ret=<address>") and checks
