@@ -68,14 +68,18 @@ wine_check() {
 }
 
 # Creates the prefix named by WINEPREFIX with Wine's null graphics driver (or the one given as
-# $2), so windows, dialogs and GDI work without a display. Every step has a time limit. Non-zero
-# when a step failed; wineboot's own output goes to the file named by $1.
+# $2), so windows, dialogs and GDI work without a display. A 64-bit prefix for 32-bit programs
+# reports Windows 10: 64-bit Windows as most PCs run it today. Every step has a time limit.
+# Non-zero when a step failed; wineboot's own output goes to the file named by $1.
 wine_create_prefix() {
     wine_check 2>>"$1" || return 1
     limit 300 "$WINE_BOOT_LOADER" wineboot -i >"$1" 2>&1 || return 1
     limit 60 "$WINE_BOOT_LOADER" reg add 'HKCU\Software\Wine\Drivers' /v Graphics \
         /d "${2:-null}" /f >/dev/null 2>&1 || return 1
     wine_distinct_system_colours || return 1
+    if [ "$WINEARCH" = win64 ] && [ "$WINE_LOADER" = "$WINE32_LOADER" ]; then
+        wine_default_windows win10 || return 1
+    fi
     limit 60 "$WINE_SERVER" -w
 }
 
@@ -83,8 +87,7 @@ wine_create_prefix() {
 # winecfg knows: win10, win7, ...). Wine's own default is Windows 7.
 wine_default_windows() {
     limit 60 "$WINE_BOOT_LOADER" reg add 'HKCU\Software\Wine' /v Version /d "$1" /f \
-        >/dev/null 2>&1 || return 1
-    limit 60 "$WINE_SERVER" -w
+        >/dev/null 2>&1
 }
 
 # Gives the system colour ActiveBorder, the fill around a centred background picture, a value
@@ -97,15 +100,11 @@ wine_distinct_system_colours() {
 
 # A fresh prefix at WINEPREFIX and an empty work folder $1, with the prefix's server kept running
 # for every step after it, so that none of them pays for starting it. Non-zero when the prefix
-# cannot be made; wineboot's output is in $1/wineboot.log. A 64-bit prefix for 32-bit programs
-# (64-bit Windows) reports Windows 10.
+# cannot be made; wineboot's output is in $1/wineboot.log.
 wine_fresh_prefix() {
     limit 30 "$WINE_SERVER" -k >/dev/null 2>&1
     rm -rf "$WINEPREFIX" "$1" && mkdir -p "$1" || return 1
     wine_create_prefix "$1/wineboot.log" || return 1
-    if [ "$WINEARCH" = win64 ] && [ "$WINE_LOADER" = "$WINE32_LOADER" ]; then
-        wine_default_windows win10 || return 1
-    fi
     "$WINE_SERVER" -p
 }
 

@@ -8,9 +8,9 @@
 namespace testing_support {
 
 const char* const kRuleBearingCalls =
-    "msvcrt._beginthreadex;kernel32.CreateThread;advapi32.RegOpenKeyExA;advapi32.RegOpenKeyA;"
-    "advapi32.RegCreateKeyExA;advapi32.RegCreateKeyA;kernel32.WritePrivateProfileStringA;"
-    "kernel32.WritePrivateProfileSectionA;"
+    "msvcrt._beginthreadex;kernel32.CreateThread;"
+    "advapi32.RegOpenKeyExA;advapi32.RegOpenKeyA;advapi32.RegCreateKeyExA;advapi32.RegCreateKeyA;"
+    "kernel32.WritePrivateProfileStringA;kernel32.WritePrivateProfileSectionA;"
     "user32.PeekMessageA";
 
 namespace {

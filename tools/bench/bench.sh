@@ -43,11 +43,8 @@ done
 command -v "$objdump" >/dev/null || die "no $objdump (make deps installs it)"
 
 . "$source_dir/cmake/wine-prefix.sh"
-shipped_why=""
-if ! shipped_why=$("$source_dir/tools/shipped-host.sh" check); then
-    :
-else
-    shipped_why=""
+# Empty where the shipped file can run here, else why not.
+if shipped_why=$("$source_dir/tools/shipped-host.sh" check); then
     for file in "$shipped_tree/tools/bench/benchdriver.exe" "$shipped_tree/tools/bench/bare_dialog.exe"; do
         [ -f "$file" ] || die "no $file (run make build first)"
     done
@@ -239,6 +236,15 @@ patch_rows() {
     fi
 }
 
+# The memory row of one build: label, work folder.
+memory_row() {
+    local label=$1 work=$2 peak setup_ws bare_ws
+    peak=$(figure "$work/patch-${lv}x${lf}.log" patch-peak-working-set)
+    setup_ws=$(figure "$work/startup.log" startup-peak-working-set 0)
+    bare_ws=$(figure "$work/startup.log" startup-peak-working-set 1)
+    echo "| Peak working set, largest patch run, $label | $(mib "$peak") | PeakWorkingSetSize (GetProcessMemoryInfo) of Setup.exe on the $lv x $lf machine, read by the UI driver about every 100 ms while it ran, largest of its $patch_runs runs. With its window just shown: Setup.exe $(mib "$setup_ws"), the bare dialog $(mib "$bare_ws"). |"
+}
+
 {
     echo "# Lumitactile Setup.exe benchmark"
     echo
@@ -260,14 +266,8 @@ patch_rows() {
     echo "| Waiting for the package, $bench_label | ${wait_cpu} ms CPU in ${wait_open} ms | Windows XP emulation, stand-in package open for $package_ms ms: Setup.exe's CPU time (user + kernel, GetProcessTimes) read when the package window \"FTDI Driver Installation\" appears and again when it has gone; nothing asks the wizard anything in between; Wine counts CPU time in 10 ms steps. For comparison, showing their windows idle for $package_ms ms: Setup.exe before Install ${setup_idle_cpu} ms, the bare dialog ${bare_idle_cpu} ms. |"
     echo "| Size of the shipped Setup.exe | ${setup_bytes} bytes ($(kib "$setup_bytes")) | The i686 file as shipped (stripped, linked statically). The bench's x86_64 build has ${bench_setup_bytes} bytes. |"
     echo "| DLLs the shipped Setup.exe imports | ${imports} | The i686 file's PE import table (${objdump} -p); winmm.dll is loaded at run time from the system folder, not imported. |"
-    for build in bench shipped; do
-        [ "$build" = shipped ] && [ -n "$shipped_why" ] && continue
-        if [ "$build" = bench ]; then label=$bench_label; work=$bench_work; else label=$shipped_label; work=$shipped_work; fi
-        peak=$(figure "$work/patch-${lv}x${lf}.log" patch-peak-working-set)
-        setup_ws=$(figure "$work/startup.log" startup-peak-working-set 0)
-        bare_ws=$(figure "$work/startup.log" startup-peak-working-set 1)
-        echo "| Peak working set, largest patch run, $label | $(mib "$peak") | PeakWorkingSetSize (GetProcessMemoryInfo) of Setup.exe on the $lv x $lf machine, read by the UI driver about every 100 ms while it ran, largest of its $patch_runs runs. With its window just shown: Setup.exe $(mib "$setup_ws"), the bare dialog $(mib "$bare_ws"). |"
-    done
+    memory_row "$bench_label" "$bench_work"
+    [ -z "$shipped_why" ] && memory_row "$shipped_label" "$shipped_work"
 } >"$table"
 
 cat "$table"

@@ -128,6 +128,13 @@ LONG WriteString(HKEY root, const std::string& subkey, const std::string& name,
                             static_cast<DWORD>(value.size() + 1));
 }
 
+void DeleteValue(HKEY root, const std::string& subkey, const std::string& name) {
+    UniqueRegKey key;
+    if (::RegOpenKeyExA(root, subkey.c_str(), 0, KEY_SET_VALUE, key.Receive()) == ERROR_SUCCESS) {
+        static_cast<void>(::RegDeleteValueA(key.Get(), name.c_str()));
+    }
+}
+
 bool ReadString(HKEY root, const std::string& subkey, const std::string& name, std::string& value) {
     UniqueRegKey key;
     DWORD size = 0;

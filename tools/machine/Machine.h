@@ -48,6 +48,8 @@ LONG WriteString(HKEY root, const std::string& subkey, const std::string& name,
                  const std::string& value);
 // A string value; false when the key or the value is missing.
 bool ReadString(HKEY root, const std::string& subkey, const std::string& name, std::string& value);
+// Deletes a value of the key; a missing key or value is fine.
+void DeleteValue(HKEY root, const std::string& subkey, const std::string& name);
 
 // The value of an environment variable, however long; false when it is not set.
 bool ReadEnvironment(const char* name, std::string& value);

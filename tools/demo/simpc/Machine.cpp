@@ -79,11 +79,7 @@ void RestoreVersion(const SeedRecord& record) {
         static_cast<void>(machine::WriteString(HKEY_CURRENT_USER, kVersionKey, "Version",
                                                record.previousVersion));
     } else {
-        UniqueRegKey key;
-        if (::RegOpenKeyExA(HKEY_CURRENT_USER, kVersionKey, 0, KEY_ALL_ACCESS, key.Receive()) ==
-            ERROR_SUCCESS) {
-            static_cast<void>(::RegDeleteValueA(key.Get(), "Version"));
-        }
+        machine::DeleteValue(HKEY_CURRENT_USER, kVersionKey, "Version");
     }
 }
 

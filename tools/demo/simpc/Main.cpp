@@ -102,12 +102,8 @@ public:
         if (!set) return;
         if (had) {
             static_cast<void>(machine::WriteString(HKEY_CURRENT_USER, kKey, kValue, previous));
-            return;
-        }
-        UniqueRegKey key;
-        if (::RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_SET_VALUE, key.Receive()) ==
-            ERROR_SUCCESS) {
-            static_cast<void>(::RegDeleteValueA(key.Get(), kValue));
+        } else {
+            machine::DeleteValue(HKEY_CURRENT_USER, kKey, kValue);
         }
     }
     RelayInclude(const RelayInclude&) = delete;
