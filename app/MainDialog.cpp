@@ -83,6 +83,17 @@ int ClassifyOsKind(DWORD majorVersion, DWORD platformId, int current) {
     }
 }
 
+bool Is64BitWindowsWith(bool programIs64Bit, IsWow64ProcessFn isWow64, HANDLE process) {
+    if (programIs64Bit) return true;
+    BOOL wow64 = FALSE;
+    return isWow64 != nullptr && isWow64(process, &wow64) && wow64;
+}
+
+IsWow64ProcessFn SystemIsWow64Process() {
+    HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+    return kernel != nullptr ? Lookup<IsWow64ProcessFn>(kernel, "IsWow64Process") : nullptr;
+}
+
 std::string ModulePathWith(ModuleFileNameQuery query) {
     // The platform fills the whole buffer, cut, when the path does not fit.
     return ReadWhole([query](char* buffer, DWORD size) { return query(nullptr, buffer, size); },
@@ -123,6 +134,11 @@ int MainDialog::DetectOsKindWith(VersionQuery query) {
     }
     OsKind = ClassifyOsKind(version.dwMajorVersion, version.dwPlatformId, OsKind);
     return 1;
+}
+
+void MainDialog::Detect64BitWindows() {
+    windows64 =
+        Is64BitWindowsWith(sizeof(void*) == 8, SystemIsWow64Process(), ::GetCurrentProcess());
 }
 
 bool MainDialog::MediumPath(const char* relative, std::string& path) const {
@@ -187,6 +203,7 @@ BOOL MainDialog::OnInitDialog() {
     ProgramDir = ProgramDirFromModulePath(ModulePathWith(&::GetModuleFileNameA));
     // A failed query leaves OsKind unknown, and the run then starts no driver package.
     static_cast<void>(DetectOsKind());
+    Detect64BitWindows();
     return TRUE;
 }
 

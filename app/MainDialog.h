@@ -16,6 +16,15 @@
 
 // OsKind for a major version and platform id; current is kept for a platform not known.
 [[nodiscard]] int ClassifyOsKind(DWORD majorVersion, DWORD platformId, int current);
+// Whether Windows is 64-bit, for a program of this bitness: a 64-bit program runs on nothing
+// else; a 32-bit one asks isWow64 (IsWow64Process, which Windows 95/98/ME, NT 4 and 2000 lack:
+// nullptr then) about process, and a missing call, a failed one or FALSE mean 32-bit Windows.
+using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE process, BOOL* wow64);
+[[nodiscard]] bool Is64BitWindowsWith(bool programIs64Bit, IsWow64ProcessFn isWow64,
+                                      HANDLE process);
+// kernel32's IsWow64Process, looked up at run time so the program still starts where it is
+// missing; nullptr there.
+[[nodiscard]] IsWow64ProcessFn SystemIsWow64Process();
 // Drive and directory of the executable at modulePath, ending in a backslash.
 [[nodiscard]] std::string ProgramDirFromModulePath(const std::string& modulePath);
 // The executable's full path as query (GetModuleFileNameA's shape) gives it, read whole up to
@@ -50,6 +59,8 @@ public:
 
     // One of the OsKindValue values.
     int OsKind = kOsKindUnknown;
+    // 64-bit Windows; set with OsKind when the dialog opens.
+    bool windows64 = false;
     // Drive and directory of the program's executable, ending in a backslash: the root of the
     // install medium. Empty until the dialog opens, when the path cannot be read, and once
     // released on close.
@@ -66,6 +77,8 @@ public:
     [[nodiscard]] int DetectOsKind();
     using VersionQuery = BOOL(WINAPI*)(OSVERSIONINFOA* record);
     [[nodiscard]] int DetectOsKindWith(VersionQuery query);
+    // Sets windows64 for the running Windows.
+    void Detect64BitWindows();
 
     // What the run's steps ask of the wizard. The status box is reached here and nowhere else.
     [[nodiscard]] bool MediumPath(const char* relative, std::string& path) const override;
@@ -73,6 +86,7 @@ public:
     void ShowStatus(const char* text) override;
     PromptPlayer& Prompts() override { return *prompts; }
     [[nodiscard]] int RunningOsKind() const override { return OsKind; }
+    [[nodiscard]] bool Is64BitWindows() const override { return windows64; }
     // Tests hand in a player that records.
     void SetPromptPlayer(PromptPlayer* player) {
         prompts = player != nullptr ? player : &systemPrompts;

@@ -27,4 +27,36 @@ bool Contains(const std::string& text, const std::string& needle, LeadByteTest i
     return false;
 }
 
+bool EqualIgnoringCase(const std::string& a, const std::string& b, LeadByteTest isLeadByte) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size();) {
+        const size_t size = CharSize(a, i, isLeadByte);
+        if (size != CharSize(b, i, isLeadByte)) return false;
+        if (size == 2) {
+            if (a.compare(i, 2, b, i, 2) != 0) return false;
+        } else {
+            // A single character is folded by the system itself (its high word zero).
+            const auto upper = [](char c) {
+                return reinterpret_cast<UINT_PTR>(::CharUpperA(
+                    reinterpret_cast<LPSTR>(static_cast<UINT_PTR>(static_cast<unsigned char>(c)))));
+            };
+            if (upper(a[i]) != upper(b[i])) return false;
+        }
+        i += size;
+    }
+    return true;
+}
+
+std::string WithoutClosingBackslashes(const std::string& path, LeadByteTest isLeadByte) {
+    // A trail byte that looks like a backslash is never cut.
+    size_t keep = 0;
+    for (size_t i = 0; i < path.size();) {
+        const size_t next = i + CharSize(path, i, isLeadByte);
+        if (next - i == 2 || path[i] != '\\') keep = next;
+        i = next;
+    }
+    if (keep == 2 && path[1] == ':' && path.size() > 2) keep = 3;
+    return path.substr(0, keep);
+}
+
 }  // namespace AnsiText

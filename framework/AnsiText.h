@@ -27,4 +27,14 @@ using LeadByteTest = bool (*)(unsigned char byte);
 [[nodiscard]] bool Contains(const std::string& text, const std::string& needle,
                             LeadByteTest isLeadByte = SystemLeadByte);
 
+// Whether the two texts are equal without regard to letter case: character by character, a
+// double-byte character equal to the byte, a single-byte one as the system's code page folds it.
+[[nodiscard]] bool EqualIgnoringCase(const std::string& a, const std::string& b,
+                                     LeadByteTest isLeadByte = SystemLeadByte);
+
+// The text without the backslashes that close it, taken by character; a drive root ("C:\")
+// keeps its own.
+[[nodiscard]] std::string WithoutClosingBackslashes(const std::string& path,
+                                                    LeadByteTest isLeadByte = SystemLeadByte);
+
 }  // namespace AnsiText

@@ -14,6 +14,7 @@ constexpr const char* kNoScreenReader = "sound\\noscreenreder.wav";
 // JAWS.
 constexpr const char* kJawsSuccess = "sound\\jaws_success.wav";
 constexpr const char* kJawsFailed = "sound\\jaws_faild.wav";
+constexpr const char* kJawsNoDriver64 = "sound\\jaws_nodriver64.wav";
 
 // Dolphin: SAM, Hal and Supernova.
 constexpr const char* kSupernovaNotCopied = "sound\\supernova_notcopy.wav";
@@ -33,6 +34,7 @@ constexpr const char* kAll[] = {kStart,
                                 kNoScreenReader,
                                 kJawsSuccess,
                                 kJawsFailed,
+                                kJawsNoDriver64,
                                 kSupernovaNotCopied,
                                 kHalSuccess,
                                 kSupernovaSuccess,

@@ -6,9 +6,9 @@
 #include "install/PromptPlayer.h"
 
 // What a step of an installation run needs from the wizard, and nothing more: a path on the
-// install medium, whether the user has closed the wizard, the status box, the prompt player
-// and the Windows family. The patchers, the patch toolkit and the driver removal command reach
-// the wizard only through it; the dialog implements it.
+// install medium, whether the user has closed the wizard, the status box, the prompt player,
+// the Windows family and whether that Windows is 64-bit. The patchers, the patch toolkit and the
+// driver removal command reach the wizard only through it; the dialog implements it.
 class RunOwner {
 public:
     // The medium's root followed by relative (which begins with a backslash). False, with path
@@ -23,6 +23,9 @@ public:
     virtual PromptPlayer& Prompts() = 0;
     // The Windows family the run is on: one of the OsKindValue values.
     [[nodiscard]] virtual int RunningOsKind() const = 0;
+    // 64-bit Windows, where 32-bit and 64-bit programs keep their registry keys in views of
+    // their own; decided once per run.
+    [[nodiscard]] virtual bool Is64BitWindows() const = 0;
 
     // Tells the user one step's outcome: the text in the status box, then each prompt played
     // to its end. Nothing is shown or played once the user has closed the wizard.

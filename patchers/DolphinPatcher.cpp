@@ -15,6 +15,8 @@ namespace {
 // for nowhere else.
 const char* const kProgramFilesValue = "ProgramFilesDir";
 const char* const kUsualProgramFiles = "C:\\Program Files";
+// Where 32-bit programs go on 64-bit Windows; "C:\Program Files" there holds 64-bit ones.
+const char* const kUsualProgramFiles32 = "C:\\Program Files (x86)";
 const char* const kDolphin = "Dolphin";
 // Inside Dolphin's folder.
 const char* const kSam = "\\Sam";
@@ -66,16 +68,16 @@ bool IsSupernovaFolder(const WIN32_FIND_DATAA& entry) {
 
 const char* const kWindowsCurrentVersionKey = "Software\\Microsoft\\Windows\\CurrentVersion";
 
-std::string DolphinFolder(const std::string& programFilesKey) {
+std::string DolphinFolder(const RunOwner& owner, const std::string& programFilesKey) {
     std::string programFiles;
     UniqueRegKey key;
     DWORD type = REG_NONE;
-    // Only read, so read access is all it asks for; the registry view is the program's own.
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, programFilesKey.c_str(), 0, KEY_READ, key.Receive()) !=
-            ERROR_SUCCESS ||
+    // Where 32-bit programs go: the medium's Dolphin files are 32-bit, and nothing is looked for
+    // or written in a 64-bit program folder.
+    if (!Registry::OpenForReading(owner, programFilesKey, Registry::View::k32Bit, key) ||
         !Registry::ReadText(key.Get(), kProgramFilesValue, programFiles, &type) ||
         (type != REG_SZ && type != REG_EXPAND_SZ) || programFiles.empty()) {
-        programFiles = kUsualProgramFiles;
+        programFiles = owner.Is64BitWindows() ? kUsualProgramFiles32 : kUsualProgramFiles;
     }
     // By character: a double-byte character can end in the backslash's byte.
     if (!AnsiText::EndsInBackslash(programFiles)) programFiles.push_back('\\');
@@ -84,7 +86,7 @@ std::string DolphinFolder(const std::string& programFilesKey) {
 
 int DolphinPatcher::Install(RunOwner* runOwner) {
     owner = runOwner;
-    dolphinFolder = DolphinFolder(programFilesKey);
+    dolphinFolder = DolphinFolder(*owner, programFilesKey);
     if (IsExistingDirectory(dolphinFolder + kSam) == 0) return 0;
 
     // SAM drives the display for the Dolphin screen readers and stays behind when the last of

@@ -9,10 +9,11 @@
 extern const char* const kWindowsCurrentVersionKey;
 
 // Dolphin's folder: "ProgramFilesDir" of the key programFilesKey under HKEY_LOCAL_MACHINE,
-// followed by "\Dolphin". A 32-bit program on 64-bit Windows reads "C:\Program Files (x86)"
-// there, where Dolphin's 32-bit products are. "C:\Program Files\Dolphin" when the key or the
-// value is missing, empty or not text.
-[[nodiscard]] std::string DolphinFolder(const std::string& programFilesKey);
+// followed by "\Dolphin". Dolphin's products are 32-bit programs, so on 64-bit Windows the key
+// is read in the 32-bit view, which names "C:\Program Files (x86)". When the key or the value is
+// missing, empty or not text: "C:\Program Files\Dolphin", on 64-bit Windows
+// "C:\Program Files (x86)\Dolphin".
+[[nodiscard]] std::string DolphinFolder(const RunOwner& owner, const std::string& programFilesKey);
 
 // Gives Dolphin's SAM the display's driver files, and Hal and Supernova the display's settings.
 // Every Dolphin location lies in Dolphin's folder, where Windows keeps its programs.

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -21,9 +22,12 @@ const char* const kSuccessText = "The JAWS patch was installled successfully.";
 const char* const kFailedText =
     "The JAWS patch installation failed. Please close currently running screen reader and retry "
     "installation.";
+const char* const kNoDriver64Text =
+    "The JAWS patch was not installed: this install medium has no driver for 64-bit JAWS.";
 
-// On the install medium.
+// On the install medium: the driver of 32-bit JAWS, and of 64-bit JAWS on 64-bit Windows.
 const char* const kDriverSource = "\\jaws\\Lumitac.jlb";
+const char* const kDriver64Source = "\\jaws\\x64\\Lumitac.jlb";
 const char* const kSettingsSource = "\\jaws\\TessilKey.ini";
 
 // The display's word in every INI entry, and the names it goes by.
@@ -84,12 +88,14 @@ IndexSearch SearchIndex(const RunOwner& owner, const std::string& file, const ch
 
 int JawsPatcher::Install(RunOwner* runOwner) {
     owner = runOwner;
-    std::vector<std::string> versions;
+    std::vector<JawsVersion> versions;
     if (CollectVersions(versions) == 0) return 0;
 
+    std::vector<std::string> handled;  // the Target folders of this run
     int versionsRead = 0;
     bool versionFailed = false;
-    for (const std::string& version : versions) {
+    bool noDriver64 = false;
+    for (const JawsVersion& version : versions) {
         // The user closed the wizard: the version in hand was finished (but for an INI file
         // whose index search the close ended, which is left unwritten), the rest are left.
         if (owner->IsClosing()) return versionsRead > 0 ? 1 : 0;
@@ -97,23 +103,42 @@ int JawsPatcher::Install(RunOwner* runOwner) {
         // A key left behind by an uninstalled version, with or without its Target, must not
         // keep the others unpatched, nor fail a patch that nothing could make succeed.
         if (!ReadTargetFolder(version, target) || !IsExistingFolder(target)) continue;
+        // A JAWS listed in both views is one program, handled as it was listed first: the
+        // 64-bit program.
+        if (std::any_of(handled.begin(), handled.end(),
+                        [&](const std::string& folder) { return IsSameFolder(folder, target); })) {
+            continue;
+        }
+        handled.push_back(target);
         ++versionsRead;
-        if (CopyDisplayDriver(target) == 0) {
+        const bool is64Bit = version.view == Registry::View::k64Bit;
+        std::string driver;
+        // A 64-bit JAWS cannot load the 32-bit driver, and entries for a driver it cannot load
+        // would have it report a broken display: without its own driver nothing of it changes.
+        if (owner->MediumPath(is64Bit ? kDriver64Source : kDriverSource, driver) && is64Bit &&
+            !IsExistingFile(driver)) {
+            noDriver64 = true;
+            continue;
+        }
+        if (CopyDisplayDriver(target, driver) == 0) {
             versionFailed = true;
             continue;
         }
         // Each step is tried whatever the others gave.
         const bool brailleIni = RegisterInBrailleIni(target);
         const bool jfwIni = RegisterInJfwIni(target);
-        const bool keyMaps = InstallKeyMaps(target, version);
+        const bool keyMaps = InstallKeyMaps(target, version.name);
         if (!brailleIni || !jfwIni || !keyMaps) versionFailed = true;
     }
     if (versionsRead == 0) return 0;
     if (owner->IsClosing()) return 1;
 
-    // One version without its driver, its INI entries or its keys cannot use the display, so
-    // the whole patch counts as failed.
-    if (versionFailed) {
+    // A missing 64-bit driver is told first: no retry can mend it. One version without its
+    // driver, its INI entries or its keys cannot use the display, so the whole patch counts as
+    // failed.
+    if (noDriver64) {
+        ReportStatus(owner, kNoDriver64Text, Prompt::kJawsNoDriver64);
+    } else if (versionFailed) {
         ReportStatus(owner, kFailedText, Prompt::kJawsFailed);
     } else {
         ReportStatus(owner, kSuccessText, Prompt::kJawsSuccess);
@@ -121,11 +146,10 @@ int JawsPatcher::Install(RunOwner* runOwner) {
     return 1;
 }
 
-bool JawsPatcher::ReadTargetFolder(const std::string& version, std::string& folder) {
-    const std::string keyPath = std::string(kJawsKey) + version + "\\";
+bool JawsPatcher::ReadTargetFolder(const JawsVersion& version, std::string& folder) {
     UniqueRegKey key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, key.Receive()) !=
-        ERROR_SUCCESS) {
+    if (!Registry::OpenForReading(*owner, std::string(kJawsKey) + version.name + "\\", version.view,
+                                  key)) {
         return false;
     }
     DWORD type = REG_NONE;
@@ -140,33 +164,36 @@ bool JawsPatcher::ReadTargetFolder(const std::string& version, std::string& fold
     return true;
 }
 
-int JawsPatcher::CollectVersions(std::vector<std::string>& versions) {
-    UniqueRegKey key;
-    // Opened for reading only, like every key here: Windows NT 4 to XP refuse more to a user
-    // without administrator rights, and JAWS would then count as absent.
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kJawsKey, 0, KEY_READ, key.Receive()) !=
-        ERROR_SUCCESS) {
-        return 0;
-    }
-    DWORD count = 0;
-    // A query that fills in nothing leaves no subkeys to enumerate.
-    static_cast<void>(::RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &count, nullptr,
-                                         nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
+int JawsPatcher::CollectVersions(std::vector<JawsVersion>& versions) {
+    // On 64-bit Windows JAWS is a 64-bit program, and older ones are 32-bit: each lists itself
+    // in the view of its own kind. 32-bit Windows has one view, where every JAWS is 32-bit.
+    std::vector<Registry::View> views = {Registry::View::k32Bit};
+    if (owner->Is64BitWindows()) views.insert(views.begin(), Registry::View::k64Bit);
     int found = 0;
-    std::vector<char> name(kVersionNameSize, 0);
-    for (DWORD index = 0; index < count; ++index) {
-        DWORD length = kVersionNameSize;
-        if (::RegEnumKeyExA(key.Get(), index, name.data(), &length, nullptr, nullptr, nullptr,
-                            nullptr) != ERROR_SUCCESS) {
-            continue;  // a name too long for the buffer is not a version we can open
+    for (const Registry::View view : views) {
+        UniqueRegKey key;
+        if (!Registry::OpenForReading(*owner, kJawsKey, view, key)) continue;
+        DWORD count = 0;
+        // A query that fills in nothing leaves no subkeys to enumerate.
+        static_cast<void>(::RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &count, nullptr,
+                                             nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
+        std::vector<char> name(kVersionNameSize, 0);
+        for (DWORD index = 0; index < count; ++index) {
+            DWORD length = kVersionNameSize;
+            if (::RegEnumKeyExA(key.Get(), index, name.data(), &length, nullptr, nullptr, nullptr,
+                                nullptr) != ERROR_SUCCESS) {
+                continue;  // a name too long for the buffer is not a version we can open
+            }
+            versions.push_back(JawsVersion{std::string(name.data(), length), view});
+            found = 1;
         }
-        versions.emplace_back(name.data(), length);
-        found = 1;
     }
     return found;
 }
 
-int JawsPatcher::CopyDisplayDriver(const std::string& targetFolder) {
+int JawsPatcher::CopyDisplayDriver(const std::string& targetFolder, const std::string& source) {
+    // Without the medium's root there is no driver to copy.
+    if (source.empty()) return 0;
     const std::string brailleFolder = targetFolder + "Drivers\\Braille";
     std::string destination;
     WIN32_FIND_DATAA entry;
@@ -181,8 +208,6 @@ int JawsPatcher::CopyDisplayDriver(const std::string& targetFolder) {
     } else {
         destination = targetFolder + "LumiTac.jlb";
     }
-    std::string source;
-    if (!owner->MediumPath(kDriverSource, source)) return 0;
     return CopyClearingReadOnly(source, destination);
 }
 

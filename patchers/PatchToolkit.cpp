@@ -47,16 +47,17 @@ int IsExistingDirectory(const std::string& path) {
 }
 
 bool IsExistingFolder(const std::string& path) {
-    // Closing backslashes are dropped by character, so a trail byte that looks like one is
-    // never cut; a drive root keeps its own.
-    size_t keep = 0;
-    for (size_t i = 0; i < path.size();) {
-        const size_t next = i + AnsiText::CharSize(path, i);
-        if (next - i == 2 || path[i] != '\\') keep = next;
-        i = next;
-    }
-    if (keep == 2 && path[1] == ':' && path.size() > 2) keep = 3;
-    return IsExistingDirectory(path.substr(0, keep)) != 0;
+    return IsExistingDirectory(AnsiText::WithoutClosingBackslashes(path)) != 0;
+}
+
+bool IsExistingFile(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool IsSameFolder(const std::string& a, const std::string& b) {
+    return AnsiText::EqualIgnoringCase(AnsiText::WithoutClosingBackslashes(a),
+                                       AnsiText::WithoutClosingBackslashes(b));
 }
 
 bool TransplantSectionIfAbsent(const char* section, const std::string& sourceIni,
@@ -69,6 +70,14 @@ bool TransplantSectionIfAbsent(const char* section, const std::string& sourceIni
 }
 
 namespace Registry {
+
+bool OpenForReading(const RunOwner& owner, const std::string& subkey, View view,
+                    UniqueRegKey& key) {
+    REGSAM access = KEY_READ;
+    if (owner.Is64BitWindows()) access |= view == View::k64Bit ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    return ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, access, key.Receive()) ==
+           ERROR_SUCCESS;
+}
 
 bool ReadText(HKEY key, const char* name, std::string& text, DWORD* type) {
     text.clear();

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "framework/Handles.h"
 #include "install/RunOwner.h"
 
 // The small set of operations the three screen-reader patchers are built from. None of them
@@ -22,6 +23,11 @@ void ReportStatus(RunOwner* owner, const char* text, const char* prompt);
 // The same for a folder named the way registry values name them, with or without closing
 // backslashes (which the search above finds nothing for).
 [[nodiscard]] bool IsExistingFolder(const std::string& path);
+// True when the path names an existing file, not a folder.
+[[nodiscard]] bool IsExistingFile(const std::string& path);
+// Whether two paths name the same folder, as the file system sees them: without regard to
+// letter case or closing backslashes.
+[[nodiscard]] bool IsSameFolder(const std::string& a, const std::string& b);
 
 // Writes the source INI's section into the target INI when the target has no such section or
 // an empty one. A present section is never touched. The section is carried whole. True when
@@ -32,6 +38,16 @@ void ReportStatus(RunOwner* owner, const char* text, const char* prompt);
 
 // Registry values, read the way the screen readers' entries are read.
 namespace Registry {
+
+// On 64-bit Windows each program keeps its keys in the registry view of its own bitness.
+enum class View { k32Bit, k64Bit };
+
+// Opens HKEY_LOCAL_MACHINE\subkey for reading only (Windows NT 4 to XP refuse more to a user
+// without administrator rights, and the key would count as absent). On 64-bit Windows in the
+// view given, by its flag; on 32-bit Windows with no flag: there is one view, and NT 4 and 2000
+// refuse the flags. False when the key cannot be opened: it counts as absent.
+[[nodiscard]] bool OpenForReading(const RunOwner& owner, const std::string& subkey, View view,
+                                  UniqueRegKey& key);
 
 // Value name of key as text, read into a zero-filled 1024-byte buffer and never past it.
 // False when the query fails (the value is missing, or longer than the buffer) or when its

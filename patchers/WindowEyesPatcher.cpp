@@ -139,11 +139,8 @@ int WindowEyesPatcher::ReadVersionAndPath(std::string& path, std::string& versio
     version.clear();
     UniqueRegKey key;
     // A key that cannot be opened, for whatever reason, counts as Window-Eyes not registered.
-    // It is only read, so only reading is asked for: a user without administrator rights may
-    // do that on Windows NT 4 to XP.
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) {
-        return 0;
-    }
+    // Window-Eyes is a 32-bit program: on 64-bit Windows its key is in the 32-bit view.
+    if (!Registry::OpenForReading(*owner, kKey, Registry::View::k32Bit, key)) return 0;
     // The types are not asked for: whatever was stored is taken as text up to its first zero.
     if (!Registry::ReadText(key.Get(), kVersionValue, version)) return 0;
     isPre60 = IsPre60Version(version) ? 1 : 0;

@@ -17,6 +17,8 @@
 using testing_support::DolphinMachine;
 using testing_support::FileExists;
 using testing_support::FolderExists;
+using testing_support::kView32Bit;
+using testing_support::kView64Bit;
 using testing_support::MakeFolders;
 using testing_support::OpenDialog;
 using testing_support::ReadTextFile;
@@ -289,7 +291,10 @@ TEST(DolphinInstall, PatchesTheFirstListedFolderWhoseNameHoldsSnova) {
         std::string patched;
         UINT codePage = 0;  // the ANSI code page the row needs; 0: any
     };
-    const std::string longName = std::string(200, 'x') + " Snova " + std::string(4, 'y');
+    // Longer than the 256 bytes the old buffers gave Dolphin's folder, the name and
+    // "\defaults\braille.ini", yet within the platform's 260.
+    const std::string longName =
+        std::string(256 - 7 - 4 - 21 - DolphinMachine::kRoot.size(), 'x') + " Snova yyyy";
     const Row rows[] = {
         {"no marker anywhere", {"Screen Reader", "snova"}, {}, "snova"},
         {"marker in lower case only", {"snova 13"}, {}, ""},
@@ -345,40 +350,58 @@ TEST(DolphinPatchSupernova, NothingListedMeansNothingMade) {
     EXPECT_FALSE(FolderExists(DolphinMachine::kRoot));
 }
 
-// Dolphin lies where Windows keeps programs ("C:\Program Files (x86)" for a 32-bit program on
-// 64-bit Windows, another drive or a localised name elsewhere); the usual folder stands in when
-// Windows names none. The value is read from a key of the test's own.
-TEST(DolphinFolder, IsWhereWindowsKeepsProgramsElseTheUsualProgramFolder) {
+// Dolphin lies where Windows keeps 32-bit programs ("C:\Program Files (x86)" on 64-bit Windows,
+// another drive or a localised name elsewhere), as the 32-bit view says on 64-bit Windows and the
+// one view on 32-bit Windows; the usual folder stands in when Windows names none. The value is
+// read from a key of the test's own.
+TEST(DolphinFolder, IsWhereWindowsKeeps32BitProgramsElseTheUsualProgramFolder) {
     const std::string key = "Software\\LumiTest CurrentVersion";
     TempDir elsewhere;
+    const std::string usual = "C:\\Program Files\\Dolphin";
+    const std::string usual32 = "C:\\Program Files (x86)\\Dolphin";
     enum Value { kNoKey, kNoValue, kValue };
     struct Row {
         const char* label;
+        bool windows64;
         Value value;
+        REGSAM view;  // where the value is
         std::string programFiles;
         std::string dolphin;  // where the patcher looks
     };
     const Row rows[] = {
-        {"value present", kValue, elsewhere.Path(), elsewhere / "Dolphin"},
-        {"value ending in a backslash", kValue, elsewhere.Path() + "\\", elsewhere / "Dolphin"},
-        {"another drive", kValue, "D:\\Programme", "D:\\Programme\\Dolphin"},
-        {"value empty", kValue, "", DolphinMachine::kRoot},
-        {"value missing", kNoValue, "", DolphinMachine::kRoot},
-        {"key missing", kNoKey, "", DolphinMachine::kRoot},
+        {"value present", true, kValue, kView32Bit, elsewhere.Path(), elsewhere / "Dolphin"},
+        {"value ending in a backslash", true, kValue, kView32Bit, elsewhere.Path() + "\\",
+         elsewhere / "Dolphin"},
+        {"another drive", true, kValue, kView32Bit, "D:\\Programme", "D:\\Programme\\Dolphin"},
+        {"value empty", true, kValue, kView32Bit, "", usual32},
+        {"value missing", true, kNoValue, kView32Bit, "", usual32},
+        {"key missing", true, kNoKey, kView32Bit, "", usual32},
+        // 64-bit programs' folder is never Dolphin's.
+        {"value only in the 64-bit view", true, kValue, kView64Bit, elsewhere.Path(), usual32},
+        // One view, opened with no view flag (NT 4 and 2000 refuse them).
+        {"32-bit Windows", false, kValue, 0, elsewhere.Path(), elsewhere / "Dolphin"},
+        {"32-bit Windows, key missing", false, kNoKey, 0, "", usual},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
-        testing_support::ScopedMachineKey windows(key);
+        testing_support::ScopedMachineKey windows(key, row.view);
         if (row.value == kNoValue) windows.CreateSubkey("");
         if (row.value == kValue) windows.SetString("", "ProgramFilesDir", row.programFiles);
-        EXPECT_EQ(row.dolphin, DolphinFolder(key));
+        {
+            OpenDialog owner;
+            owner->windows64 = row.windows64;
+            EXPECT_EQ(row.dolphin, DolphinFolder(*owner, key));
+        }
 
         // Both places hold SAM and Hal; only the one Windows names is patched.
         Bench bench;
+        (*bench.dialog)->windows64 = row.windows64;
         bench.machine.AddSam();
         bench.machine.AddReader("Hal");
         const bool onThisMachine = row.dolphin != "D:\\Programme\\Dolphin";
+        std::unique_ptr<testing_support::ScopedFolder> named;
         if (row.dolphin != DolphinMachine::kRoot && onThisMachine) {
+            named.reset(new testing_support::ScopedFolder(row.dolphin));
             MakeFolders(row.dolphin + "\\Sam");
             MakeFolders(row.dolphin + "\\Hal\\defaults");
         }
@@ -388,14 +411,16 @@ TEST(DolphinFolder, IsWhereWindowsKeepsProgramsElseTheUsualProgramFolder) {
         EXPECT_EQ(onThisMachine, FileExists(row.dolphin + "\\Sam\\LumiTac\\LumiTac.dll"));
         EXPECT_EQ(row.dolphin == DolphinMachine::kRoot,
                   FileExists(bench.machine / "Sam\\LumiTac\\LumiTac.dll"));
-        testing_support::RemoveTree(elsewhere / "Dolphin");
     }
 }
 
-// The machine's own value names the usual folder on the bench, where every other test seeds
-// Dolphin.
-TEST(DolphinFolder, TheMachinesOwnValueNamesTheUsualFolderOnTheBench) {
-    EXPECT_EQ(DolphinMachine::kRoot, DolphinFolder(kWindowsCurrentVersionKey));
+// On the bench's 64-bit Windows, the machine's own 32-bit view names the folder of 32-bit
+// programs, where every other test seeds Dolphin.
+TEST(DolphinFolder, TheMachinesOwnValueNamesTheFolderOf32BitProgramsOnTheBench) {
+    OpenDialog owner;
+    ASSERT_TRUE(owner->windows64);
+    EXPECT_EQ("C:\\Program Files (x86)\\Dolphin", DolphinMachine::kRoot);
+    EXPECT_EQ(DolphinMachine::kRoot, DolphinFolder(*owner, kWindowsCurrentVersionKey));
 }
 
 TEST(DolphinInstall, ExistingSectionIsKeptAndAnEmptyOneFilled) {

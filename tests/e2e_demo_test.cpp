@@ -33,10 +33,10 @@ constexpr DWORD kRunLimitMs = 90000;
 // The i686 bench's programs drive the shipped Setup.exe, the bench's its own 64-bit build.
 constexpr bool kShippedFile = sizeof(void*) == 4;
 
+// A path as the scenarios write it: %ProgramFiles% is where 32-bit programs go.
 std::string Expand(const std::string& text) {
-    char buffer[1024] = {};
-    const DWORD length = ::ExpandEnvironmentStringsA(text.c_str(), buffer, sizeof(buffer));
-    return length > 0 && length <= sizeof(buffer) ? std::string(buffer) : text;
+    std::string expanded;
+    return simpc::ExpandVariables(text, expanded) ? expanded : text;
 }
 
 std::string Value(const std::string& file, const char* section, const char* key) {
@@ -130,8 +130,9 @@ void ExpectTheOldSystemsCallRules(const std::string& trace, unsigned long wizard
     const testing_support::PeFile pe = testing_support::ReadPeFile(ReadTextFile(setup));
     ASSERT_TRUE(pe.valid) << setup << ": " << pe.problem;
     ASSERT_NE(0u, wizardPid) << "the run did not say which process was the wizard";
+    const bool windows64 = simpc::ThisHostWindows() != simpc::HostWindows::kWindows32;
     const testing_support::CallRuleReport calls =
-        testing_support::CheckCallRules(trace, wizardPid, pe.imageBase, pe.imageSize);
+        testing_support::CheckCallRules(trace, wizardPid, pe.imageBase, pe.imageSize, windows64);
     // The trace covers the program: its worker thread at least was started.
     EXPECT_EQ(1u, calls.calls.count("msvcrt._beginthreadex")) << "no thread start in the trace";
     std::string breaches;
@@ -242,8 +243,10 @@ private:
     // The places the wizard reads are shared with other test programs of this prefix: each run
     // starts without any screen reader but its own.
     static void ClearScreenReaders() {
-        machine::RemoveKey(HKEY_LOCAL_MACHINE, "Software\\Freedom Scientific");
-        machine::RemoveKey(HKEY_LOCAL_MACHINE, "Software\\GW Micro, Inc.");
+        for (const REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_32KEY), REGSAM(KEY_WOW64_64KEY)}) {
+            machine::RemoveKey(HKEY_LOCAL_MACHINE, "Software\\Freedom Scientific", view);
+            machine::RemoveKey(HKEY_LOCAL_MACHINE, "Software\\GW Micro, Inc.", view);
+        }
         testing_support::RemoveTree(Expand("%ProgramFiles%\\Dolphin"));
     }
 
@@ -259,6 +262,7 @@ TEST(CallRules, FlagOnlyTheProgramsOwnCallsThatTheOldestSystemsRefuse) {
     const struct {
         const char* line;
         size_t breaches;
+        bool windows64 = false;
     } rows[] = {
         {"1.0:00dc:00e0:Call msvcrt._beginthreadex(00000000,00000000,00416a90,0073fd70,00000000,"
          "00000000) ret=0041631d",
@@ -279,6 +283,22 @@ TEST(CallRules, FlagOnlyTheProgramsOwnCallsThatTheOldestSystemsRefuse) {
         {"1.0:00dc:00e4:Call advapi32.RegOpenKeyExA(80000002,00438850 \"Software\","
          "00000000,00020019,026efd3c) ret=0041f36c",
          0},
+        // A view flag: refused by NT 4 and 2000, so only on 64-bit Windows; one at most there.
+        {"1.0:00dc:00e4:Call advapi32.RegOpenKeyExA(80000002,00438850 \"Software\","
+         "00000000,00020219,026efd3c) ret=0041f36c",
+         1},
+        {"1.0:00dc:00e4:Call advapi32.RegOpenKeyExA(80000002,00438850 \"Software\","
+         "00000000,00020219,026efd3c) ret=0041f36c",
+         0, true},
+        {"1.0:00dc:00e4:Call advapi32.RegOpenKeyExA(80000002,00438850 \"Software\","
+         "00000000,00020119,026efd3c) ret=0041f36c",
+         0, true},
+        {"1.0:00dc:00e4:Call advapi32.RegOpenKeyExA(80000002,00438850 \"Software\","
+         "00000000,00020319,026efd3c) ret=0041f36c",
+         1, true},
+        {"1.0:00dc:00e4:Call advapi32.RegOpenKeyExA(80000002,00438850 \"Software\","
+         "00000000,000f013f,026efd3c) ret=0041f36c",
+         1, true},
         {"1.0:00dc:00e4:Call KERNEL32.WritePrivateProfileStringA(004385f9 \"list\",026efd50 "
          "\"Item3\",0043860d \"\",00e45a50 \"C:\\\\b.ini\") ret=0042045a",
          1},
@@ -297,7 +317,7 @@ TEST(CallRules, FlagOnlyTheProgramsOwnCallsThatTheOldestSystemsRefuse) {
     };
     for (const auto& row : rows) {
         const testing_support::CallRuleReport report =
-            testing_support::CheckCallRules(row.line, 0xdc, 0x400000, 0x40000);
+            testing_support::CheckCallRules(row.line, 0xdc, 0x400000, 0x40000, row.windows64);
         EXPECT_EQ(row.breaches, report.breaches.size()) << row.line;
     }
     // Writes to b.ini, the flush of the profile cache (every argument null), then writes to
@@ -314,12 +334,12 @@ TEST(CallRules, FlagOnlyTheProgramsOwnCallsThatTheOldestSystemsRefuse) {
         "1.0:00dc:00e4:Call KERNEL32.WritePrivateProfileSectionA(004385f9 \"a\",026efd50 \"b=c\","
         "00e45a50 \"C:\\\\c.ini\") ret=0042049a\n";
     const testing_support::CallRuleReport report =
-        testing_support::CheckCallRules(trace, 0xdc, 0x400000, 0x40000);
+        testing_support::CheckCallRules(trace, 0xdc, 0x400000, 0x40000, false);
     EXPECT_EQ(1, report.cacheFlushes);
     EXPECT_EQ(3, report.writesLeftInCache);
     EXPECT_EQ(2u, report.mostFilesInCache);
     const testing_support::CallRuleReport clean =
-        testing_support::CheckCallRules(flushed, 0xdc, 0x400000, 0x40000);
+        testing_support::CheckCallRules(flushed, 0xdc, 0x400000, 0x40000, false);
     EXPECT_EQ(0, clean.writesLeftInCache);
     EXPECT_EQ(1u, clean.mostFilesInCache);
 }
@@ -337,19 +357,13 @@ TEST(DemoMedium, SpeaksEveryPromptTheWizardPlays) {
 }
 
 TEST(DemoMedium, HoldsEveryFileThePatchersReadAndSaysItIsSampleData) {
-    const char* const files[] = {"jaws\\Lumitac.jlb",
-                                 "jaws\\TessilKey.ini",
-                                 "supernova\\QVRsam.dll",
-                                 "supernova\\LumiTac00044.ini",
-                                 "supernova\\LumiTac.sdi",
-                                 "supernova\\LumiTac.txt",
-                                 "supernova\\LumiTac.dll",
-                                 "supernova\\QTL1.bk1",
-                                 "supernova\\lmuitactile.ini",
-                                 "wineyes\\Lumitactile.dll",
-                                 "wineyes\\pre60\\bdisplay.exe",
-                                 "wineyes\\pre60\\braille.ini",
-                                 "wineyes\\post55\\bdisplay.exe",
+    const char* const files[] = {"jaws\\Lumitac.jlb",           "jaws\\x64\\Lumitac.jlb",
+                                 "jaws\\TessilKey.ini",         "supernova\\QVRsam.dll",
+                                 "supernova\\LumiTac00044.ini", "supernova\\LumiTac.sdi",
+                                 "supernova\\LumiTac.txt",      "supernova\\LumiTac.dll",
+                                 "supernova\\QTL1.bk1",         "supernova\\lmuitactile.ini",
+                                 "wineyes\\Lumitactile.dll",    "wineyes\\pre60\\bdisplay.exe",
+                                 "wineyes\\pre60\\braille.ini", "wineyes\\post55\\bdisplay.exe",
                                  "wineyes\\post55\\braille.ini"};
     for (const char* relative : files) {
         const std::string content = ReadTextFile(MediumFolder() + "\\" + relative);
@@ -564,6 +578,41 @@ TEST_F(TypicalPc, HalAndSupernovaGetTheDeviceSectionAndFileAndLoseTheOldBackup) 
     }
 }
 
+// ---- Today's PC: JAWS of both bitnesses ------------------------------------------------------
+
+// The 64-bit JAWS gets the medium's 64-bit driver, or, where the medium has none, nothing at all;
+// the 32-bit JAWS beside it gets the 32-bit driver either way.
+TEST(TodaysPc, EachJawsGetsTheDriverOfItsOwnBitnessOrNothing) {
+    const std::string jaws2025 = "C:\\Program Files\\Freedom Scientific\\JAWS\\2025\\";
+    const std::string jaws13 = Expand("%ProgramFiles%\\Freedom Scientific\\JAWS\\13.0\\");
+    const struct {
+        const char* scenario;
+        const char* driver2025;  // where JAWS 2025 gets the 64-bit driver; nullptr: nothing changes
+        const char* driver13;
+    } rows[] = {{"windows-10-x64.scenario", "Drivers\\Braille\\LumiTac\\LumiTac.jlb",
+                 "Drivers\\Braille\\LumiTac\\LumiTac.jlb"},
+                {"windows-10-x64-no-jaws64-driver.scenario", nullptr, "LumiTac.jlb"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.scenario);
+        ScenarioRun run;
+        run.Run(row.scenario);
+        ASSERT_TRUE(run.loaded);
+        if (!run.skipReason.empty()) GTEST_SKIP() << run.skipReason;
+        ASSERT_TRUE(run.report.ended) << run.report.Problem();
+        EXPECT_EQ(ReadTextFile(MediumFolder() + "\\jaws\\Lumitac.jlb"),
+                  ReadTextFile(jaws13 + row.driver13));
+        if (row.driver2025 != nullptr) {
+            EXPECT_EQ(ReadTextFile(MediumFolder() + "\\jaws\\x64\\Lumitac.jlb"),
+                      ReadTextFile(jaws2025 + row.driver2025));
+            continue;
+        }
+        for (const std::string& changed : run.ChangedPaths()) {
+            EXPECT_FALSE(simpc::IsAtOrBelow(changed, jaws2025)) << changed;
+        }
+        EXPECT_FALSE(Exists(jaws2025 + "LumiTac.jlb"));
+    }
+}
+
 // ---- The other scenarios: their outcome --------------------------------------------------------
 
 class OtherScenario : public testing::TestWithParam<const char*> {};
@@ -586,15 +635,20 @@ TEST_P(OtherScenario, RunsToTheEndWithTheStatusTextsTheScenarioExpects) {
                                                                     : Prompt::kNoScreenReader,
               prompts.back());
     ExpectTheOldSystemsCallRules(run.trace, run.report.wizardPid, run.scenario.windows == "win98");
-    // On 64-bit Windows the screen readers' keys are where 32-bit programs keep them, so the
-    // wizard found them in the 32-bit view alone.
-    if (run.scenario.windows64) {
+    // On 64-bit Windows each screen reader's key is in the view of its own kind alone, so the
+    // wizard found each one where its kind keeps it.
+    if (simpc::ThisHostWindows() != simpc::HostWindows::kWindows32) {
         for (const simpc::RegistryKey& key : run.scenario.keys) {
-            HKEY opened = nullptr;
-            EXPECT_NE(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.subkey.c_str(), 0,
-                                                     KEY_READ | KEY_WOW64_64KEY, &opened))
-                << key.subkey << " is in the 64-bit view";
-            if (opened != nullptr) ::RegCloseKey(opened);
+            const REGSAM other = key.view64 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+            const bool listedThereToo =
+                std::any_of(run.scenario.keys.begin(), run.scenario.keys.end(),
+                            [&](const simpc::RegistryKey& twin) {
+                                return twin.view64 != key.view64 &&
+                                       simpc::Lower(twin.subkey) == simpc::Lower(key.subkey);
+                            });
+            if (listedThereToo) continue;
+            EXPECT_FALSE(machine::KeyExists(HKEY_LOCAL_MACHINE, key.subkey, other))
+                << key.subkey << " is in the other view too";
         }
     }
     ExpectVerdictToldWhileVisible(run.report);
@@ -603,7 +657,8 @@ TEST_P(OtherScenario, RunsToTheEndWithTheStatusTextsTheScenarioExpects) {
 INSTANTIATE_TEST_SUITE_P(Scenarios, OtherScenario,
                          testing::Values("no-screen-reader.scenario", "windows-98.scenario",
                                          "readers-running.scenario", "medium-missing-file.scenario",
-                                         "windows-10-x64.scenario"),
+                                         "windows-10-x64.scenario",
+                                         "windows-10-x64-no-jaws64-driver.scenario"),
                          [](const testing::TestParamInfo<const char*>& info) {
                              std::string name = info.param;
                              name = name.substr(0, name.find('.'));

@@ -101,7 +101,7 @@ TEST(InstallWorker, RunsGreetingThenVerdictForEveryOsKind) {
 // Any one screen reader found, whatever its patch gave, leads to the restart verdict. SAM alone
 // is no screen reader.
 TEST(InstallWorker, AnyFoundScreenReaderLeadsToTheRestartVerdict) {
-    enum Reader { kNone, kWindowEyes, kSamAlone, kDolphin, kJaws };
+    enum Reader { kNone, kWindowEyes, kSamAlone, kDolphin, kJaws, kJaws64WithoutDriver };
     const struct {
         const char* label;
         Reader reader;
@@ -111,12 +111,20 @@ TEST(InstallWorker, AnyFoundScreenReaderLeadsToTheRestartVerdict) {
                 {"Window-Eyes, its folder gone", kWindowEyes, kRestart, Prompt::kRestart},
                 {"Dolphin's SAM alone", kSamAlone, kNoScreenReader, Prompt::kNoScreenReader},
                 {"Dolphin's SAM and Hal", kDolphin, kRestart, Prompt::kRestart},
-                {"JAWS, its driver not copied", kJaws, kRestart, Prompt::kRestart}};
+                {"JAWS, its driver not copied", kJaws, kRestart, Prompt::kRestart},
+                // Told that the medium lacks its driver; it is there, and no other screen reader
+                // is to be installed.
+                {"64-bit JAWS, the medium without its driver", kJaws64WithoutDriver, kRestart,
+                 Prompt::kRestart}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
-        testing_support::ScopedMachineKey windowEyes("Software\\GW Micro, Inc.");
-        testing_support::ScopedMachineKey jaws("Software\\Freedom Scientific");
-        testing_support::ScopedFolder dolphin("C:\\Program Files\\Dolphin");
+        testing_support::ScopedMachineKey windowEyes("Software\\GW Micro, Inc.",
+                                                     testing_support::kView32Bit);
+        testing_support::ScopedMachineKey jaws("Software\\Freedom Scientific",
+                                               testing_support::kView32Bit);
+        testing_support::ScopedMachineKey jaws64("Software\\Freedom Scientific",
+                                                 testing_support::kView64Bit);
+        testing_support::ScopedFolder dolphin(testing_support::ProgramFiles32() + "\\Dolphin");
         TempDir medium;
         switch (row.reader) {
             case kNone:
@@ -126,15 +134,19 @@ TEST(InstallWorker, AnyFoundScreenReaderLeadsToTheRestartVerdict) {
                 windowEyes.SetString("Window-Eyes\\Professional", "Path", medium / "gone");
                 break;
             case kSamAlone:
-                testing_support::MakeFolders("C:\\Program Files\\Dolphin\\Sam");
+                testing_support::MakeFolders(dolphin.Path() + "\\Sam");
                 break;
             case kDolphin:
-                testing_support::MakeFolders("C:\\Program Files\\Dolphin\\Sam");
-                testing_support::MakeFolders("C:\\Program Files\\Dolphin\\Hal");
+                testing_support::MakeFolders(dolphin.Path() + "\\Sam");
+                testing_support::MakeFolders(dolphin.Path() + "\\Hal");
                 break;
             case kJaws:
                 testing_support::MakeFolders(medium / "jaws11");
                 jaws.SetString("JAWS\\11.0", "Target", medium / "jaws11");
+                break;
+            case kJaws64WithoutDriver:
+                testing_support::MakeFolders(medium / "jaws2025");
+                jaws64.SetString("JAWS\\2025", "Target", medium / "jaws2025");
                 break;
         }
         OpenDialog dialog(medium.Path() + "\\");

@@ -21,6 +21,7 @@ const char* const kFailedText =
     "The JAWS patch installation failed. Please close currently running screen reader and retry "
     "installation.";
 const char* const kDriver = "display driver, medium edition";
+const char* const kDriver64 = "64-bit display driver, medium edition";
 const char* const kMediumIni =
     "[Lumitactile]\r\nCells=40\r\n[LumiTac Keys]\r\nBraille Next=NextLine\r\n"
     "Braille Prior=PriorLine\r\n";
@@ -51,38 +52,45 @@ std::string FilledSection(const char* header, const char* prefix, const char* su
     return text;
 }
 
-// Sets a value of any type under HKLM, bypassing the terminator SetString adds.
+// Sets a value of any type under HKLM, in the 32-bit view, bypassing the terminator SetString
+// adds.
 void SetRawValue(const std::string& key, DWORD type, const std::string& data) {
     HKEY opened = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0,
-                                               KEY_ALL_ACCESS, nullptr, &opened, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0,
+                                KEY_ALL_ACCESS | kView32Bit, nullptr, &opened, nullptr));
     ::RegSetValueExA(opened, "Target", 0, type, reinterpret_cast<const BYTE*>(data.data()),
                      static_cast<DWORD>(data.size()));
     ::RegCloseKey(opened);
 }
 
-// A machine with the JAWS key (removed before and after), a medium folder holding the driver and
-// the display's settings, and the wizard opened on that medium.
+// A machine with the JAWS key in both registry views (removed before and after), a medium
+// folder holding the drivers and the display's settings, and the wizard opened on that medium.
+// The bench is 64-bit Windows: a version is a 32-bit JAWS unless it is listed in the 64-bit view.
 struct JawsMachine {
     JawsMachine() {
-        MakeFolders(medium / "jaws");
+        MakeFolders(medium / "jaws\\x64");
         WriteTextFile(medium / "jaws\\Lumitac.jlb", kDriver);
+        WriteTextFile(medium / "jaws\\x64\\Lumitac.jlb", kDriver64);
         WriteTextFile(medium / "jaws\\TessilKey.ini", kMediumIni);
         patcher.owner = dialog.get();
     }
 
     // A JAWS program folder listed in the registry as version, with the settings of one
     // language; returned without a backslash.
-    std::string AddVersion(const std::string& version, bool trailingBackslash = false) {
+    std::string AddVersion(const std::string& version, bool trailingBackslash = false,
+                           REGSAM view = kView32Bit) {
         const std::string folder = programs / ("jaws" + version);
         MakeFolders(folder + "\\Settings\\enu");
-        jawsKey.SetString(version, "Target", trailingBackslash ? folder + "\\" : folder);
+        (view == kView32Bit ? jawsKey : jawsKey64)
+            .SetString(version, "Target", trailingBackslash ? folder + "\\" : folder);
         return folder;
     }
     std::string VersionKey(const std::string& version) const { return kJawsKey + version; }
 
     static constexpr const char* kJawsKey = "Software\\Freedom Scientific\\JAWS\\";
-    ScopedMachineKey jawsKey{"Software\\Freedom Scientific\\JAWS"};
+    ScopedMachineKey jawsKey{"Software\\Freedom Scientific\\JAWS", kView32Bit};
+    ScopedMachineKey jawsKey64{"Software\\Freedom Scientific\\JAWS", kView64Bit};
     TempDir medium;
     TempDir programs;
     OpenDialog dialog{medium.Path() + "\\"};
@@ -125,9 +133,11 @@ TEST(JawsCollectVersions, ListsReadableNamesInRegistryOrder) {
         JawsMachine machine;
         if (row.createKey) machine.jawsKey.CreateSubkey("");
         for (const std::string& name : row.subkeys) machine.jawsKey.CreateSubkey(name);
-        std::vector<std::string> versions;
+        std::vector<JawsVersion> versions;
         EXPECT_EQ(row.expectedResult, machine.patcher.CollectVersions(versions));
-        EXPECT_EQ(row.expected, versions);
+        std::vector<std::string> names;
+        for (const JawsVersion& version : versions) names.push_back(version.name);
+        EXPECT_EQ(row.expected, names);
     }
 }
 
@@ -288,9 +298,9 @@ TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
                 }
                 case Kind::kReadOnlyKeys:
                     good.push_back(machine.AddVersion(version.first));
-                    readOnly.push_back(std::make_unique<ScopedReadOnlyKey>(key));
-                    readOnly.push_back(
-                        std::make_unique<ScopedReadOnlyKey>("Software\\Freedom Scientific\\JAWS"));
+                    readOnly.push_back(std::make_unique<ScopedReadOnlyKey>(key, kView32Bit));
+                    readOnly.push_back(std::make_unique<ScopedReadOnlyKey>(
+                        "Software\\Freedom Scientific\\JAWS", kView32Bit));
                     break;
                 case Kind::kListFull:
                     WriteTextFile(machine.AddVersion(version.first) + "\\braille.ini",
@@ -394,6 +404,112 @@ TEST(JawsInstall, CopiesTheDriverWhereTheVersionLooksForIt) {
     }
 }
 
+// On 64-bit Windows JAWS lists itself in the view of its own bitness, and may list one folder in
+// both: each folder is patched once, with the driver its JAWS can load, and a 64-bit JAWS whose
+// driver the medium lacks is left untouched and told. 32-bit Windows has one view, opened with no
+// view flag, and only 32-bit JAWS.
+TEST(JawsInstall, EachFolderGetsTheDriverOfTheViewItIsListedInOnce) {
+    struct Listing {
+        const char* version;
+        REGSAM view;
+        const char* folder;  // under the programs folder, as the Target names it
+    };
+    struct Row {
+        const char* label;
+        bool windows64;
+        std::vector<Listing> listings;
+        bool driver64OnMedium;
+        std::vector<std::pair<const char*, const char*>> drivers;  // folder, driver; nullptr: none
+        const char* text;
+        const char* prompt;
+    };
+    const char* const noDriver64 =
+        "The JAWS patch was not installed: this install medium has no driver for 64-bit JAWS.";
+    const Row rows[] = {
+        {"64-bit view only",
+         true,
+         {{"2025", kView64Bit, "a"}},
+         true,
+         {{"a", kDriver64}},
+         kSuccessText,
+         Prompt::kJawsSuccess},
+        {"32-bit view only",
+         true,
+         {{"13.0", kView32Bit, "a"}},
+         true,
+         {{"a", kDriver}},
+         kSuccessText,
+         Prompt::kJawsSuccess},
+        {"both views, one folder written two ways",
+         true,
+         {{"2025", kView64Bit, "a"}, {"2025", kView32Bit, "A\\"}},
+         true,
+         {{"a", kDriver64}},
+         kSuccessText,
+         Prompt::kJawsSuccess},
+        {"both views, two folders",
+         true,
+         {{"2025", kView64Bit, "a"}, {"13.0", kView32Bit, "b"}},
+         true,
+         {{"a", kDriver64}, {"b", kDriver}},
+         kSuccessText,
+         Prompt::kJawsSuccess},
+        {"no 64-bit driver on the medium",
+         true,
+         {{"2025", kView64Bit, "a"}, {"2025", kView32Bit, "a"}, {"13.0", kView32Bit, "b"}},
+         false,
+         {{"a", nullptr}, {"b", kDriver}},
+         noDriver64,
+         Prompt::kJawsNoDriver64},
+        {"32-bit Windows",
+         false,
+         {{"11.0", 0, "a"}},
+         true,
+         {{"a", kDriver}},
+         kSuccessText,
+         Prompt::kJawsSuccess},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        JawsMachine machine;
+        ScopedMachineKey ownView("Software\\Freedom Scientific\\JAWS");
+        machine.dialog->windows64 = row.windows64;
+        if (!row.driver64OnMedium) {
+            ASSERT_TRUE(::DeleteFileA((machine.medium / "jaws\\x64\\Lumitac.jlb").c_str()));
+        }
+        for (const Listing& listing : row.listings) {
+            MakeFolders(machine.programs / (std::string(listing.folder) + "\\Settings\\enu"));
+            ScopedMachineKey& key = listing.view == kView64Bit   ? machine.jawsKey64
+                                    : listing.view == kView32Bit ? machine.jawsKey
+                                                                 : ownView;
+            key.SetString(listing.version, "Target", machine.programs / listing.folder);
+        }
+
+        EXPECT_EQ(1, machine.patcher.Install(machine.dialog.get()));
+
+        for (const auto& [folder, driver] : row.drivers) {
+            SCOPED_TRACE(folder);
+            const std::string path = machine.programs / folder;
+            if (driver == nullptr) {
+                // Nothing at all: no driver it cannot load, no entry for it, no keys.
+                EXPECT_FALSE(FileExists(path + "\\LumiTac.jlb"));
+                EXPECT_FALSE(FileExists(path + "\\braille.ini"));
+                EXPECT_FALSE(FileExists(path + "\\jfw.ini"));
+                EXPECT_FALSE(FileExists(path + "\\Settings\\enu\\default.JKM"));
+                continue;
+            }
+            EXPECT_EQ(driver, ReadTextFile(path + "\\LumiTac.jlb"));
+            EXPECT_TRUE(IsPatched(path));
+            EXPECT_EQ(1, LineCount(path + "\\braille.ini", "list")) << "patched twice";
+            EXPECT_EQ(4, LineCount(path + "\\jfw.ini", "BrailleDisplays")) << "patched twice";
+        }
+        const std::vector<RecordingPromptPlayer::Entry> played = machine.dialog.prompts.Entries();
+        ASSERT_EQ(1u, played.size());
+        EXPECT_EQ(row.prompt, played[0].prompt);
+        EXPECT_EQ(row.text, played[0].statusText);
+    }
+}
+
 TEST(JawsRegisterInBrailleIni, EntersTheDisplayAtTheFirstGap) {
     struct Row {
         const char* name;
@@ -443,6 +559,7 @@ public:
     void ShowStatus(const char*) override {}
     PromptPlayer& Prompts() override { return prompts; }
     int RunningOsKind() const override { return kOsKindNtBefore6; }
+    bool Is64BitWindows() const override { return true; }
 
 private:
     RecordingPromptPlayer prompts;

@@ -71,6 +71,42 @@ TEST(DetectOsKind, FallsBackFromTheExtendedRecordToTheBasicOne) {
     }
 }
 
+// Fake IsWow64Process: whether the call succeeds, and what it says.
+BOOL wow64CallSucceeds = TRUE;
+BOOL wow64Answer = FALSE;
+BOOL WINAPI FakeIsWow64Process(HANDLE, BOOL* wow64) {
+    *wow64 = wow64Answer;
+    return wow64CallSucceeds;
+}
+
+// A 64-bit program runs on 64-bit Windows only; a 32-bit one asks, where the system can answer.
+TEST(Is64BitWindows, IsAskedOnlyOfA32BitProgramAndOnlyWhereTheCallExists) {
+    const struct {
+        const char* label;
+        bool programIs64Bit;
+        bool callExists;  // Windows 95/98/ME, NT 4 and 2000 lack IsWow64Process
+        BOOL succeeds;
+        BOOL answer;
+        bool expected;
+    } rows[] = {{"64-bit program", true, false, FALSE, FALSE, true},
+                {"32-bit program under WOW64", false, true, TRUE, TRUE, true},
+                {"32-bit program on 32-bit Windows", false, true, TRUE, FALSE, false},
+                {"the call fails", false, true, FALSE, TRUE, false},
+                {"no such call", false, false, TRUE, TRUE, false}};
+    for (const auto& row : rows) {
+        wow64CallSucceeds = row.succeeds;
+        wow64Answer = row.answer;
+        EXPECT_EQ(row.expected, Is64BitWindowsWith(row.programIs64Bit,
+                                                   row.callExists ? FakeIsWow64Process : nullptr,
+                                                   ::GetCurrentProcess()))
+            << row.label;
+    }
+    // The bench runs on 64-bit Windows, and the system's own call is found.
+    EXPECT_NE(nullptr, SystemIsWow64Process());
+    OpenDialog dialog;
+    EXPECT_TRUE(dialog->windows64);
+}
+
 TEST(ProgramDir, IsTheDriveAndDirectoryOfTheExecutable) {
     const struct {
         const char* module;

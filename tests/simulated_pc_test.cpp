@@ -20,9 +20,9 @@ using testing_support::WriteTextFile;
 namespace {
 
 // A string value; empty when it cannot be read.
-std::string StringValue(HKEY root, const std::string& subkey, const char* name) {
+std::string StringValue(HKEY root, const std::string& subkey, const char* name, REGSAM view = 0) {
     std::string value;
-    return machine::ReadString(root, subkey, name, value) ? value : "";
+    return machine::ReadString(root, subkey, name, value, view) ? value : "";
 }
 
 simpc::Scenario Parse(const std::string& text) {
@@ -102,6 +102,7 @@ TEST(ScenarioFile, NamesTheLineOfEachMistake) {
         {"medium-remove ..\\Setup.exe\n", "test:1: \"..\\Setup.exe\" is not a path inside"},
         {"folder %LUMI_SURELY_UNSET%\\x\n", "test:1: an environment variable in"},
         {"\n\nfolders C:\\x\n", "test:3: unknown directive \"folders\""},
+        {"windows win10\nkey64 HKLM\\Software\\x\n", "test:2: key64 needs a \"windows"},
     };
     for (const Case& c : cases) {
         simpc::Scenario scenario;
@@ -120,11 +121,15 @@ TEST(ScenarioFile, ExpandsEnvironmentVariablesInPaths) {
     EXPECT_EQ(std::string(appData) + "\\GW Micro", scenario.folders[0].path);
     ASSERT_EQ(1u, scenario.keys.size());
     EXPECT_EQ(std::string(appData) + "\\y", scenario.keys[0].values[0].data);
+    // %ProgramFiles% is where 32-bit programs go, also for the 64-bit bench.
+    EXPECT_EQ("C:\\Program Files (x86)\\Dolphin",
+              Parse("folder %PROGRAMFILES%\\Dolphin\n").folders.at(0).path);
 }
 
 TEST(ScenarioFile, EveryShippedScenarioReads) {
-    for (const char* name : {"typical-xp", "no-screen-reader", "windows-98", "readers-running",
-                             "medium-missing-file", "windows-10-x64"}) {
+    for (const char* name :
+         {"typical-xp", "no-screen-reader", "windows-98", "readers-running", "medium-missing-file",
+          "windows-10-x64", "windows-10-x64-no-jaws64-driver"}) {
         simpc::Scenario scenario;
         std::string error;
         EXPECT_TRUE(simpc::LoadScenario(std::string(LUMI_SCENARIO_DIR) + "/" + name + ".scenario",
@@ -145,15 +150,26 @@ TEST(Seeding, CreatesTheScenarioAndTakesAwayOnlyWhatItCreated) {
     const std::string key = "Software\\LumiSimpcSeedingTest";
     machine::RemoveKey(HKEY_LOCAL_MACHINE, key);
 
-    const simpc::Scenario scenario = Parse(
-        "key HKLM\\" + key + "\\Reader\\1.0\n" + "value Target = C:\\Reader\n" + "folder " +
-        temp / "existing\\Settings\\enu" + "\n" + "file " + temp / "existing\\braille.ini" + "\n" +
-        "[list]\nItem1=Alva\nend\n" + "readonly " + temp / "existing\\braille.ini" + "\n");
+    machine::RemoveKey(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY);
+    machine::RemoveKey(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY);
+
+    // A 32-bit reader's key goes to the 32-bit view of the bench's 64-bit Windows, a 64-bit
+    // reader's to the 64-bit one.
+    const simpc::Scenario scenario =
+        Parse("windows win10 64-bit\n" + std::string("key64 HKLM\\") + key + "\\Reader\\2025\n" +
+              "value Target = C:\\Reader64\n" + "key HKLM\\" + key + "\\Reader\\1.0\n" +
+              "value Target = C:\\Reader\n" + "folder " + temp / "existing\\Settings\\enu" + "\n" +
+              "file " + temp / "existing\\braille.ini" + "\n" + "[list]\nItem1=Alva\nend\n" +
+              "readonly " + temp / "existing\\braille.ini" + "\n");
     simpc::SeedRecord record;
     std::string error;
     ASSERT_TRUE(simpc::Seed(scenario, record, error)) << error;
 
-    EXPECT_EQ("C:\\Reader", StringValue(HKEY_LOCAL_MACHINE, key + "\\Reader\\1.0", "Target"));
+    EXPECT_EQ("C:\\Reader",
+              StringValue(HKEY_LOCAL_MACHINE, key + "\\Reader\\1.0", "Target", KEY_WOW64_32KEY));
+    EXPECT_EQ("C:\\Reader64",
+              StringValue(HKEY_LOCAL_MACHINE, key + "\\Reader\\2025", "Target", KEY_WOW64_64KEY));
+    EXPECT_FALSE(machine::KeyExists(HKEY_LOCAL_MACHINE, key + "\\Reader\\1.0", KEY_WOW64_64KEY));
     EXPECT_TRUE(testing_support::FolderExists(kept + "\\Settings\\enu"));
     EXPECT_EQ("[list]\r\nItem1=Alva\r\n", ReadTextFile(kept + "\\braille.ini"));
     EXPECT_TRUE(testing_support::IsReadOnly(kept + "\\braille.ini"));
@@ -161,15 +177,15 @@ TEST(Seeding, CreatesTheScenarioAndTakesAwayOnlyWhatItCreated) {
     WriteTextFile(kept + "\\Settings\\enu\\default.JKM", "[LumiTac Keys]\r\n");
 
     simpc::Unseed(record);
-    EXPECT_FALSE(machine::KeyExists(HKEY_LOCAL_MACHINE, key));
+    EXPECT_FALSE(machine::KeyExists(HKEY_LOCAL_MACHINE, key, KEY_WOW64_32KEY));
+    EXPECT_FALSE(machine::KeyExists(HKEY_LOCAL_MACHINE, key, KEY_WOW64_64KEY));
     EXPECT_FALSE(testing_support::FolderExists(kept + "\\Settings"));
     EXPECT_FALSE(testing_support::FileExists(kept + "\\braille.ini"));
     EXPECT_EQ("not the scenario's", ReadTextFile(kept + "\\mine.txt"));
 }
 
 // A 64-bit prefix reports 6.1 for Windows 98 and a 32-bit XP, so the bench asks for the family
-// it can emulate, or refuses with its reason rather than run a scenario as another Windows; a
-// 64-bit program cannot be the shipped 32-bit file on 64-bit Windows either.
+// it can emulate, or refuses with its reason rather than run a scenario as another Windows.
 TEST(Seeding, SetsTheWindowsVersionTheBenchCanEmulateForTheWizardAloneAndPutsItBack) {
     const struct {
         const char* asked;
@@ -178,7 +194,7 @@ TEST(Seeding, SetsTheWindowsVersionTheBenchCanEmulateForTheWizardAloneAndPutsItB
                 {"winxp", "winxp64"},
                 {"win2k", "winxp64"},
                 {"win98", nullptr},
-                {"win10 64-bit", nullptr}};
+                {"win10 64-bit", "win10"}};
     for (const auto& row : rows) {
         simpc::SeedRecord record;
         std::string error;

@@ -12,6 +12,7 @@
 #include "patchers/WindowEyesPatcher.h"
 #include "res/resource.h"
 #include "tests/support/TestSupport.h"
+#include "tools/machine/Machine.h"
 
 using testing_support::FileExists;
 using testing_support::FolderExists;
@@ -112,7 +113,7 @@ public:
     explicit WindowEyesMachine(bool appDataSet = true, bool allUsersSet = true)
         : appDataVariable("APPDATA", appDataSet ? appData.Path() : std::string()),
           allUsersVariable("ALLUSERSPROFILE", allUsersSet ? allUsers.Path() : std::string()),
-          key(kKey),
+          key(kKey, testing_support::kView32Bit),
           dialog(medium.Path() + "\\") {
         MakeFolders(medium / "wineyes\\pre60");
         MakeFolders(medium / "wineyes\\post55");
@@ -128,11 +129,16 @@ public:
         MakeFolders(allUsers / "Application Data\\GW Micro\\Window-Eyes\\users\\default");
     }
 
-    // A Window-Eyes of this version whose "Path" names the program folder.
+    // A Window-Eyes of this version whose "Path" names the program folder; on the bench's 64-bit
+    // Windows in the 32-bit view, where the 32-bit Window-Eyes keeps it.
     void Register(const std::string& version) { Register(version, program.Path()); }
     void Register(const std::string& version, const std::string& path) {
-        key.SetString("", "Version", version);
-        key.SetString("", "Path", path);
+        Register(version, path, key);
+    }
+    static void Register(const std::string& version, const std::string& path,
+                         ScopedMachineKey& in) {
+        in.SetString("", "Version", version);
+        in.SetString("", "Path", path);
     }
     int Install() { return dialog->windowEyesPatcher.Install(dialog.get()); }
 
@@ -159,6 +165,7 @@ public:
     testing_support::ScopedEnvironment appDataVariable;
     testing_support::ScopedEnvironment allUsersVariable;
     ScopedMachineKey key;
+    ScopedMachineKey key64{kKey, testing_support::kView64Bit};
     OpenDialog dialog;
 };
 
@@ -181,10 +188,16 @@ TEST(WindowEyesRegistry, UnreadableEntriesCountAsNotRegistered) {
              m.key.SetString("", "Version", "6.0");
              const std::string bytes(1024, 'C');
              HKEY key = nullptr;
-             ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, &key);
+             ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0,
+                             KEY_ALL_ACCESS | testing_support::kView32Bit, &key);
              ::RegSetValueExA(key, "Path", 0, REG_BINARY,
                               reinterpret_cast<const BYTE*>(bytes.data()), 1024);
              ::RegCloseKey(key);
+         }},
+        // The 32-bit Window-Eyes never keeps its key where 64-bit programs do.
+        {"only in the 64-bit view",
+         [](WindowEyesMachine& m) {
+             WindowEyesMachine::Register("6.0", m.program.Path(), m.key64);
          }},
     };
     for (const Row& row : rows) {
@@ -201,6 +214,7 @@ TEST(WindowEyesRegistry, UnreadableEntriesCountAsNotRegistered) {
 TEST(WindowEyesRegistry, ReadsValuesThatJustFitAndSetsTheFlagBeforePath) {
     WindowEyesMachine machine;
     WindowEyesPatcher& patcher = machine.dialog->windowEyesPatcher;
+    patcher.owner = machine.dialog.get();
     std::string path;
     std::string version;
 
@@ -213,7 +227,8 @@ TEST(WindowEyesRegistry, ReadsValuesThatJustFitAndSetsTheFlagBeforePath) {
     EXPECT_EQ(1u, patcher.isPre60);
 
     // Read as soon as Version is, also when Path then fails.
-    ASSERT_EQ(ERROR_SUCCESS, ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey));
+    machine::RemoveKey(HKEY_LOCAL_MACHINE, kKey, testing_support::kView32Bit);
+    ASSERT_FALSE(machine::KeyExists(HKEY_LOCAL_MACHINE, kKey, testing_support::kView32Bit));
     machine.key.SetString("", "Version", "6.2");
     EXPECT_EQ(0, patcher.ReadVersionAndPath(path, version));
     EXPECT_EQ(0u, patcher.isPre60);
@@ -229,19 +244,27 @@ TEST(WindowEyesPatch, CopiesTheFilesOfItsVersionEverywhere) {
         const char* program;
         const char* settings;
         bool readOnlyKey = false;  // a user without administrator rights on NT 4 to XP
+        bool windows64 = true;     // else 32-bit Windows: one view, opened with no view flag
     };
     const Row rows[] = {{"5.9", "", kPre60Program, kPre60Settings},
                         {"6.0", "", kPost55Program, kPost55Settings},
                         // A Path written with a closing backslash names the same folder.
                         {"6.0", "\\", kPost55Program, kPost55Settings},
-                        {"6.0", "", kPost55Program, kPost55Settings, true}};
+                        {"6.0", "", kPost55Program, kPost55Settings, true},
+                        {"6.0", "", kPost55Program, kPost55Settings, false, false}};
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string("version ") + row.version + ", Path ending \"" + row.pathEnd +
-                     "\"" + (row.readOnlyKey ? ", key readable only" : ""));
+                     "\"" + (row.readOnlyKey ? ", key readable only" : "") +
+                     (row.windows64 ? "" : ", 32-bit Windows"));
         WindowEyesMachine machine;
-        machine.Register(row.version, machine.program.Path() + row.pathEnd);
+        machine.dialog->windows64 = row.windows64;
+        // The bench's own view is the only one a program on 32-bit Windows could see.
+        ScopedMachineKey& key = row.windows64 ? machine.key : machine.key64;
+        WindowEyesMachine::Register(row.version, machine.program.Path() + row.pathEnd, key);
         std::unique_ptr<testing_support::ScopedReadOnlyKey> readOnly;
-        if (row.readOnlyKey) readOnly = std::make_unique<testing_support::ScopedReadOnlyKey>(kKey);
+        if (row.readOnlyKey) {
+            readOnly = std::make_unique<testing_support::ScopedReadOnlyKey>(kKey, key.View());
+        }
         EXPECT_EQ(1, machine.Install());
         machine.ExpectReport(kPatchedText, Prompt::kWindowEyesSuccess);
         EXPECT_EQ(row.program, ReadTextFile(machine.program / "bdisplay.exe"));

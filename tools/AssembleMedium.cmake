@@ -61,7 +61,7 @@ endif()
 if(BENCH_ONLY)
   file(WRITE "${MEDIUM_DIR}/NOT-FOR-SHIPPING.txt"
 "This is the test bench's medium. Its Setup.exe and driver stand-ins are 64-bit builds for the
-tests under Wine. On 64-bit Windows such a Setup.exe would read the 64-bit registry view and
-miss the 32-bit screen readers' keys. The medium to ship is build/i686/medium/.
+tests under Wine, which do not start on 32-bit Windows. The medium to ship is
+build/i686/medium/.
 ")
 endif()

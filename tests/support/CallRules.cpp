@@ -15,9 +15,10 @@ const char* const kRuleBearingCalls =
 
 namespace {
 
-constexpr unsigned long kKeyRead = 0x20019;             // KEY_READ
-constexpr unsigned long kWow64Views = 0x0100 | 0x0200;  // KEY_WOW64_64KEY | KEY_WOW64_32KEY
-constexpr unsigned long kPeekQueueFlags = 0xFFFF0000;   // PM_QS_INPUT, PM_QS_SENDMESSAGE, ...
+constexpr unsigned long kKeyRead = 0x20019;            // KEY_READ
+constexpr unsigned long kView64 = 0x0100;              // KEY_WOW64_64KEY
+constexpr unsigned long kView32 = 0x0200;              // KEY_WOW64_32KEY
+constexpr unsigned long kPeekQueueFlags = 0xFFFF0000;  // PM_QS_INPUT, PM_QS_SENDMESSAGE, ...
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -56,7 +57,8 @@ unsigned long long Number(const std::string& argument) {
 }  // namespace
 
 CallRuleReport CheckCallRules(const std::string& trace, unsigned long pid,
-                              unsigned long long imageBase, unsigned long imageSize) {
+                              unsigned long long imageBase, unsigned long imageSize,
+                              bool windows64) {
     CallRuleReport report;
     std::set<std::string> filesInCache;  // written to since the last flush
     auto written = [&](const std::string& file) {
@@ -104,8 +106,14 @@ CallRuleReport CheckCallRules(const std::string& trace, unsigned long pid,
         if (function == "msvcrt._beginthreadex" || function == "kernel32.createthread") {
             if (Number(argument(5)) == 0) breach("no thread-id pointer: no thread starts on 9x");
         } else if (function == "advapi32.regopenkeyexa") {
-            if ((Number(argument(3)) & ~(kKeyRead | kWow64Views)) != 0) {
+            const unsigned long long access = Number(argument(3));
+            const unsigned long long view = access & (kView64 | kView32);
+            if ((access & ~(kKeyRead | kView64 | kView32)) != 0) {
                 breach("opened with more than KEY_READ: refused to a user without rights on NT");
+            } else if (!windows64 && view != 0) {
+                breach("a registry-view flag on 32-bit Windows: refused by NT 4 and 2000");
+            } else if (view == (kView64 | kView32)) {
+                breach("both registry-view flags at once");
             }
         } else if (function == "advapi32.regopenkeya") {
             breach("opened with full access: refused to a user without rights on NT");

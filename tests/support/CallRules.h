@@ -27,11 +27,14 @@ struct CallRuleReport {
 //   - a thread start (msvcrt._beginthreadex, kernel32.CreateThread) passes a thread-id pointer:
 //     Windows 95, 98 and ME start no thread without one;
 //   - a registry key is opened for reading only: NT 4, 2000 and XP refuse more to a user without
-//     administrator rights, and a key that is only read would then count as absent;
+//     administrator rights, and a key that is only read would then count as absent; on 32-bit
+//     Windows with no registry-view flag (NT 4 and 2000 refuse them), on 64-bit Windows
+//     (windows64) with one view flag at most;
 //   - no key is created in the registry, which the wizard only reads;
 //   - no profile value is written empty: Windows 95, 98 and ME refuse an empty value;
 //   - no PeekMessageA carries a PM_QS_* flag: Windows 95 and NT 4 do not know them.
 CallRuleReport CheckCallRules(const std::string& trace, unsigned long pid,
-                              unsigned long long imageBase, unsigned long imageSize);
+                              unsigned long long imageBase, unsigned long imageSize,
+                              bool windows64);
 
 }  // namespace testing_support

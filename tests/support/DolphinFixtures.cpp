@@ -6,10 +6,10 @@
 
 namespace testing_support {
 
-const char* const DolphinMachine::kRoot = "C:\\Program Files\\Dolphin";
+const std::string DolphinMachine::kRoot = ProgramFiles32() + "\\Dolphin";
 
 std::string DolphinMachine::operator/(const std::string& relative) const {
-    return std::string(kRoot) + "\\" + relative;
+    return kRoot + "\\" + relative;
 }
 
 void DolphinMachine::AddSam(bool withQvrSamFolder) const {
@@ -27,7 +27,7 @@ void DolphinMachine::AddReader(const std::string& name) const {
 std::vector<std::string> DolphinMachine::Listing() const {
     std::vector<std::string> names;
     WIN32_FIND_DATAA entry;
-    HANDLE search = ::FindFirstFileA((std::string(kRoot) + "\\*.*").c_str(), &entry);
+    HANDLE search = ::FindFirstFileA((kRoot + "\\*.*").c_str(), &entry);
     if (search == INVALID_HANDLE_VALUE) return names;
     do {
         names.push_back(entry.cFileName);

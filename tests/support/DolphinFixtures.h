@@ -7,11 +7,12 @@
 
 namespace testing_support {
 
-// "C:\Program Files\Dolphin" of the test prefix, removed when made and when destroyed, with
-// helpers to seed the Dolphin products the patcher looks for.
+// Dolphin's folder of the test prefix, where 32-bit programs go ("C:\Program Files (x86)\Dolphin"
+// on the bench's 64-bit Windows), removed when made and when destroyed, with helpers to seed the
+// Dolphin products the patcher looks for.
 class DolphinMachine {
 public:
-    static const char* const kRoot;
+    static const std::string kRoot;
 
     DolphinMachine() : root(kRoot) { MakeFolders(kRoot); }
     // kRoot + "\" + relative.

@@ -122,34 +122,42 @@ std::string TempDir::operator/(const std::string& relative) const {
     return path + "\\" + relative;
 }
 
-ScopedMachineKey::ScopedMachineKey(const std::string& subkey) : root(subkey) {
-    machine::RemoveKey(HKEY_LOCAL_MACHINE, root);
+ScopedMachineKey::ScopedMachineKey(const std::string& subkey, REGSAM view)
+    : root(subkey), view(view) {
+    machine::RemoveKey(HKEY_LOCAL_MACHINE, root, view);
 }
 
 ScopedMachineKey::~ScopedMachineKey() {
-    machine::RemoveKey(HKEY_LOCAL_MACHINE, root);
+    machine::RemoveKey(HKEY_LOCAL_MACHINE, root, view);
 }
 
 void ScopedMachineKey::CreateSubkey(const std::string& subkey) {
     const std::string full = subkey.empty() ? root : root + "\\" + subkey;
-    ASSERT_EQ(ERROR_SUCCESS, machine::CreateKey(HKEY_LOCAL_MACHINE, full)) << full;
+    ASSERT_EQ(ERROR_SUCCESS, machine::CreateKey(HKEY_LOCAL_MACHINE, full, view)) << full;
 }
 
 void ScopedMachineKey::SetString(const std::string& subkey, const char* name,
                                  const std::string& value) {
     const std::string full = subkey.empty() ? root : root + "\\" + subkey;
-    ASSERT_EQ(ERROR_SUCCESS, machine::WriteString(HKEY_LOCAL_MACHINE, full, name, value)) << full;
+    ASSERT_EQ(ERROR_SUCCESS, machine::WriteString(HKEY_LOCAL_MACHINE, full, name, value, view))
+        << full;
+}
+
+std::string ProgramFiles32() {
+    std::string folder;
+    if (machine::ReadEnvironment("ProgramFiles(x86)", folder)) return folder;
+    return machine::ReadEnvironment("ProgramFiles", folder) ? folder : "C:\\Program Files";
 }
 
 namespace {
 
 // Gives the key a DACL of its own from SDDL text; the key's owner may always do that.
-void SetKeyAccess(const std::string& subkey, const char* sddl) {
+void SetKeyAccess(const std::string& subkey, REGSAM view, const char* sddl) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1,
                                                                        &descriptor, nullptr));
     HKEY key = nullptr;
-    LONG status = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, WRITE_DAC, &key);
+    LONG status = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, WRITE_DAC | view, &key);
     if (status == ERROR_SUCCESS) {
         status = ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
         ::RegCloseKey(key);
@@ -160,12 +168,13 @@ void SetKeyAccess(const std::string& subkey, const char* sddl) {
 
 }  // namespace
 
-ScopedReadOnlyKey::ScopedReadOnlyKey(const std::string& subkey) : subkey(subkey) {
-    SetKeyAccess(subkey, "D:P(A;;KR;;;WD)");  // protected: Everyone may read, nothing more
+ScopedReadOnlyKey::ScopedReadOnlyKey(const std::string& subkey, REGSAM view)
+    : subkey(subkey), view(view) {
+    SetKeyAccess(subkey, view, "D:P(A;;KR;;;WD)");  // protected: Everyone may read, nothing more
 }
 
 ScopedReadOnlyKey::~ScopedReadOnlyKey() {
-    SetKeyAccess(subkey, "D:P(A;;KA;;;WD)");
+    SetKeyAccess(subkey, view, "D:P(A;;KA;;;WD)");
 }
 
 ScopedEnvironment::ScopedEnvironment(const char* name, const std::string& value) : name(name) {

@@ -79,18 +79,26 @@ private:
     std::string path;
 };
 
-// Removes a registry key under HKEY_LOCAL_MACHINE with all its subkeys when created and
-// again when destroyed, so no test depends on another's leftovers.
+// The registry views of 64-bit Windows, where the bench runs: 32-bit programs (Window-Eyes,
+// Dolphin, older JAWS) keep their keys in the one, 64-bit programs (today's JAWS) in the other.
+// 0 is the test program's own view.
+constexpr REGSAM kView32Bit = KEY_WOW64_32KEY;
+constexpr REGSAM kView64Bit = KEY_WOW64_64KEY;
+
+// Removes a registry key under HKEY_LOCAL_MACHINE, in a registry view, with all its subkeys when
+// created and again when destroyed, so no test depends on another's leftovers.
 class ScopedMachineKey {
 public:
-    explicit ScopedMachineKey(const std::string& subkey);
+    explicit ScopedMachineKey(const std::string& subkey, REGSAM view = 0);
     ~ScopedMachineKey();
     // Creates subkey (relative to this key; empty for the key itself) and sets a string value.
     void SetString(const std::string& subkey, const char* name, const std::string& value);
     void CreateSubkey(const std::string& subkey);
+    REGSAM View() const { return view; }
 
 private:
     std::string root;
+    REGSAM view;
 };
 
 // Lets everyone only read a key under HKEY_LOCAL_MACHINE, as Windows NT 4 to XP let a user
@@ -98,14 +106,18 @@ private:
 // destroyed (before the key's ScopedMachineKey removes it).
 class ScopedReadOnlyKey {
 public:
-    explicit ScopedReadOnlyKey(const std::string& subkey);
+    explicit ScopedReadOnlyKey(const std::string& subkey, REGSAM view = 0);
     ~ScopedReadOnlyKey();
     ScopedReadOnlyKey(const ScopedReadOnlyKey&) = delete;
     ScopedReadOnlyKey& operator=(const ScopedReadOnlyKey&) = delete;
 
 private:
     std::string subkey;
+    REGSAM view;
 };
+
+// The folder where Windows puts 32-bit programs: "C:\Program Files (x86)" on 64-bit Windows.
+std::string ProgramFiles32();
 
 // Removes a folder tree now and when destroyed (for fixed locations like C:\Program Files\...).
 class ScopedFolder {

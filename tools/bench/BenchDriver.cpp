@@ -195,14 +195,16 @@ public:
         text = bench::MachineScenario(size, windows);
         simpc::Scenario scenario;
         if (!simpc::ParseScenario(text, "benchmark machine", scenario, error)) return false;
-        std::set<std::string> leftKeys;
+        std::set<std::pair<std::string, REGSAM>> leftKeys;
         std::set<std::string> leftFolders;
-        for (const simpc::RegistryKey& key : scenario.keys) leftKeys.insert(TopKey(key.subkey));
+        for (const simpc::RegistryKey& key : scenario.keys) {
+            leftKeys.insert({TopKey(key.subkey), simpc::ViewOf(key)});
+        }
         for (const simpc::File& file : scenario.files) leftFolders.insert(TopFolder(file.path));
         for (const simpc::Folder& folder : scenario.folders) {
             leftFolders.insert(TopFolder(folder.path));
         }
-        for (const std::string& key : leftKeys) machine::RemoveKey(HKEY_LOCAL_MACHINE, key);
+        for (const auto& [key, view] : leftKeys) machine::RemoveKey(HKEY_LOCAL_MACHINE, key, view);
         for (const std::string& folder : leftFolders) machine::RemoveTree(folder);
         return simpc::Seed(scenario, record, error);
     }

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "tools/demo/simpc/Scenario.h"
+
 namespace bench {
 
 const char* const kDisplayKeysSection = "LumiTac Keys";
@@ -9,7 +11,7 @@ const char* const kDisplayKeysSection = "LumiTac Keys";
 namespace {
 
 const char* const kJawsKey = "HKLM\\Software\\Freedom Scientific\\JAWS\\";
-const char* const kJawsFolder = "C:\\Program Files\\Freedom Scientific\\JAWS\\";
+const char* const kJawsFolder = "%ProgramFiles%\\Freedom Scientific\\JAWS\\";
 
 // Versions from 5 on: older ones get a second key map per folder, which would make the first
 // versions cost more than the others.
@@ -37,29 +39,29 @@ const char* const kOtherReaders =
     "group Window-Eyes\n"
     "key HKLM\\Software\\GW Micro, Inc.\\Window-Eyes\\Professional\n"
     "value Version = 7.0\n"
-    "value Path = C:\\Program Files\\GW Micro\\Window-Eyes\n"
-    "file C:\\Program Files\\GW Micro\\Window-Eyes\\bdisplay.exe\n"
+    "value Path = %ProgramFiles%\\GW Micro\\Window-Eyes\n"
+    "file %ProgramFiles%\\GW Micro\\Window-Eyes\\bdisplay.exe\n"
     "Sample braille display program of an earlier installation.\n"
     "end\n"
-    "file C:\\Program Files\\GW Micro\\Window-Eyes\\users\\default\\braille.ini\n"
+    "file %ProgramFiles%\\GW Micro\\Window-Eyes\\users\\default\\braille.ini\n"
     "[Braille]\nDisplay=Alva\nPort=1\n"
     "end\n"
-    "file C:\\Program Files\\GW Micro\\Window-Eyes\\users.bak\\default\\braille.ini\n"
+    "file %ProgramFiles%\\GW Micro\\Window-Eyes\\users.bak\\default\\braille.ini\n"
     "[Braille]\nDisplay=Alva\nPort=1\n"
     "end\n"
     "\n"
     "group Dolphin\n"
-    "file C:\\Program Files\\Dolphin\\Sam\\QVRsam\\QVRsam.dll\n"
+    "file %ProgramFiles%\\Dolphin\\Sam\\QVRsam\\QVRsam.dll\n"
     "Sample SAM driver of an earlier version.\n"
     "end\n"
-    "file C:\\Program Files\\Dolphin\\Hal\\defaults\\braille.ini\n"
+    "file %ProgramFiles%\\Dolphin\\Hal\\defaults\\braille.ini\n"
     "[Display]\nActive=ALVA\n[ALVA]\nPort=COM1\n"
     "end\n"
-    "folder C:\\Program Files\\Dolphin\\Hal\\Settings\n"
-    "file C:\\Program Files\\Dolphin\\Snova 12\\defaults\\braille.ini\n"
+    "folder %ProgramFiles%\\Dolphin\\Hal\\Settings\n"
+    "file %ProgramFiles%\\Dolphin\\Snova 12\\defaults\\braille.ini\n"
     "[Display]\nActive=ALVA\n[ALVA]\nPort=USB\n"
     "end\n"
-    "folder C:\\Program Files\\Dolphin\\Snova 12\\Settings\n";
+    "folder %ProgramFiles%\\Dolphin\\Snova 12\\Settings\n";
 
 }  // namespace
 
@@ -91,12 +93,22 @@ std::string MachineScenario(const MachineSize& size, const std::string& windows)
     return text;
 }
 
+namespace {
+
+// A path written with %ProgramFiles% as the simulated PC reads it: where 32-bit programs go.
+std::string OnMachine(const std::string& written) {
+    std::string path;
+    return simpc::ExpandVariables(written, path) ? path : written;
+}
+
+}  // namespace
+
 std::vector<std::string> KeyMapPaths(const MachineSize& size) {
     std::vector<std::string> paths;
     for (int version = 0; version < size.versions; ++version) {
         for (int settings = 0; settings < size.settingsFolders; ++settings) {
-            paths.push_back(VersionFolder(version) + "\\Settings\\" + SettingsFolderName(settings) +
-                            "\\default.JKM");
+            paths.push_back(OnMachine(VersionFolder(version) + "\\Settings\\" +
+                                      SettingsFolderName(settings) + "\\default.JKM"));
         }
     }
     return paths;
@@ -105,10 +117,11 @@ std::vector<std::string> KeyMapPaths(const MachineSize& size) {
 std::vector<std::string> InstalledDriverPaths(const MachineSize& size) {
     std::vector<std::string> paths;
     for (int version = 0; version < size.versions; ++version) {
-        paths.push_back(VersionFolder(version) + "\\Drivers\\Braille\\LumiTac\\LumiTac.jlb");
+        paths.push_back(
+            OnMachine(VersionFolder(version) + "\\Drivers\\Braille\\LumiTac\\LumiTac.jlb"));
     }
-    paths.push_back("C:\\Program Files\\GW Micro\\Window-Eyes\\Lumitactile.dll");
-    paths.push_back("C:\\Program Files\\Dolphin\\Sam\\LumiTac\\LumiTac.dll");
+    paths.push_back(OnMachine("%ProgramFiles%\\GW Micro\\Window-Eyes\\Lumitactile.dll"));
+    paths.push_back(OnMachine("%ProgramFiles%\\Dolphin\\Sam\\LumiTac\\LumiTac.dll"));
     return paths;
 }
 

@@ -84,21 +84,22 @@ void RemoveTree(const std::string& path) {
     static_cast<void>(::RemoveDirectoryA(path.c_str()));
 }
 
-bool KeyExists(HKEY root, const std::string& subkey) {
+bool KeyExists(HKEY root, const std::string& subkey, REGSAM view) {
     UniqueRegKey key;
-    return ::RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, key.Receive()) == ERROR_SUCCESS;
+    return ::RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ | view, key.Receive()) ==
+           ERROR_SUCCESS;
 }
 
-LONG CreateKey(HKEY root, const std::string& subkey) {
+LONG CreateKey(HKEY root, const std::string& subkey, REGSAM view) {
     UniqueRegKey key;
-    return ::RegCreateKeyExA(root, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+    return ::RegCreateKeyExA(root, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
                              key.Receive(), nullptr);
 }
 
-void RemoveKey(HKEY root, const std::string& subkey) {
+void RemoveKey(HKEY root, const std::string& subkey, REGSAM view) {
     {
         UniqueRegKey key;
-        if (::RegOpenKeyExA(root, subkey.c_str(), 0, KEY_ALL_ACCESS, key.Receive()) !=
+        if (::RegOpenKeyExA(root, subkey.c_str(), 0, KEY_ALL_ACCESS | view, key.Receive()) !=
             ERROR_SUCCESS) {
             return;
         }
@@ -110,35 +111,47 @@ void RemoveKey(HKEY root, const std::string& subkey) {
                 break;
             }
             const std::string child = subkey + "\\" + std::string(name, length);
-            RemoveKey(root, child);
-            if (KeyExists(root, child)) break;  // it cannot go: do not loop on it forever
+            RemoveKey(root, child, view);
+            if (KeyExists(root, child, view)) break;  // it cannot go: do not loop on it forever
         }
     }
-    static_cast<void>(::RegDeleteKeyA(root, subkey.c_str()));
+    // Deleted from its parent opened in the view, so the key of that view is the one to go.
+    const size_t slash = subkey.rfind('\\');
+    if (slash == std::string::npos) {
+        static_cast<void>(::RegDeleteKeyA(root, subkey.c_str()));
+        return;
+    }
+    UniqueRegKey parent;
+    if (::RegOpenKeyExA(root, subkey.substr(0, slash).c_str(), 0, KEY_ALL_ACCESS | view,
+                        parent.Receive()) == ERROR_SUCCESS) {
+        static_cast<void>(::RegDeleteKeyA(parent.Get(), subkey.substr(slash + 1).c_str()));
+    }
 }
 
 LONG WriteString(HKEY root, const std::string& subkey, const std::string& name,
-                 const std::string& value) {
+                 const std::string& value, REGSAM view) {
     UniqueRegKey key;
-    const LONG status = ::RegCreateKeyExA(root, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                          nullptr, key.Receive(), nullptr);
+    const LONG status = ::RegCreateKeyExA(root, subkey.c_str(), 0, nullptr, 0,
+                                          KEY_ALL_ACCESS | view, nullptr, key.Receive(), nullptr);
     if (status != ERROR_SUCCESS) return status;
     return ::RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ,
                             reinterpret_cast<const BYTE*>(value.c_str()),
                             static_cast<DWORD>(value.size() + 1));
 }
 
-void DeleteValue(HKEY root, const std::string& subkey, const std::string& name) {
+void DeleteValue(HKEY root, const std::string& subkey, const std::string& name, REGSAM view) {
     UniqueRegKey key;
-    if (::RegOpenKeyExA(root, subkey.c_str(), 0, KEY_SET_VALUE, key.Receive()) == ERROR_SUCCESS) {
+    if (::RegOpenKeyExA(root, subkey.c_str(), 0, KEY_SET_VALUE | view, key.Receive()) ==
+        ERROR_SUCCESS) {
         static_cast<void>(::RegDeleteValueA(key.Get(), name.c_str()));
     }
 }
 
-bool ReadString(HKEY root, const std::string& subkey, const std::string& name, std::string& value) {
+bool ReadString(HKEY root, const std::string& subkey, const std::string& name, std::string& value,
+                REGSAM view) {
     UniqueRegKey key;
     DWORD size = 0;
-    if (::RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS ||
+    if (::RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ | view, key.Receive()) != ERROR_SUCCESS ||
         ::RegQueryValueExA(key.Get(), name.c_str(), nullptr, nullptr, nullptr, &size) !=
             ERROR_SUCCESS) {
         return false;

@@ -37,19 +37,22 @@ bool MakeFolders(const std::string& path, std::vector<std::string>* created = nu
 // Deletes a file, or a folder with everything in it, read-only ones too; a missing one is fine.
 void RemoveTree(const std::string& path);
 
-bool KeyExists(HKEY root, const std::string& subkey);
+// Registry keys. view is 0 for the program's own registry view, or KEY_WOW64_32KEY or
+// KEY_WOW64_64KEY for the view of 32-bit or 64-bit programs on 64-bit Windows.
+bool KeyExists(HKEY root, const std::string& subkey, REGSAM view = 0);
 // Creates the key with its missing parents; the platform's status.
-LONG CreateKey(HKEY root, const std::string& subkey);
+LONG CreateKey(HKEY root, const std::string& subkey, REGSAM view = 0);
 // Deletes a key with all its subkeys; a missing one is fine.
-void RemoveKey(HKEY root, const std::string& subkey);
+void RemoveKey(HKEY root, const std::string& subkey, REGSAM view = 0);
 // Sets a string value (an empty name: the default value), creating the key when it is missing;
 // the platform's status.
 LONG WriteString(HKEY root, const std::string& subkey, const std::string& name,
-                 const std::string& value);
+                 const std::string& value, REGSAM view = 0);
 // A string value; false when the key or the value is missing.
-bool ReadString(HKEY root, const std::string& subkey, const std::string& name, std::string& value);
+bool ReadString(HKEY root, const std::string& subkey, const std::string& name, std::string& value,
+                REGSAM view = 0);
 // Deletes a value of the key; a missing key or value is fine.
-void DeleteValue(HKEY root, const std::string& subkey, const std::string& name);
+void DeleteValue(HKEY root, const std::string& subkey, const std::string& name, REGSAM view = 0);
 
 // The value of an environment variable, however long; false when it is not set.
 bool ReadEnvironment(const char* name, std::string& value);

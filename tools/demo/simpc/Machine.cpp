@@ -33,22 +33,29 @@ bool MakeFolders(const std::string& path, SeedRecord& record, std::string& error
 }
 
 bool SeedKey(const RegistryKey& wanted, SeedRecord& record, std::string& error) {
+    const REGSAM view = ViewOf(wanted);
     // The topmost key that is missing is the one to remove later.
     size_t next = 0;
     for (;;) {
         const size_t slash = wanted.subkey.find('\\', next);
         const std::string prefix = wanted.subkey.substr(0, slash);
-        if (!machine::KeyExists(HKEY_LOCAL_MACHINE, prefix)) {
-            if (!CoveredBy(prefix, record.createdKeys)) record.createdKeys.push_back(prefix);
+        if (!machine::KeyExists(HKEY_LOCAL_MACHINE, prefix, view)) {
+            const bool covered =
+                std::any_of(record.createdKeys.begin(), record.createdKeys.end(),
+                            [&](const SeedRecord::Key& key) {
+                                return key.view == view && IsAtOrBelow(prefix, key.subkey);
+                            });
+            if (!covered) record.createdKeys.push_back(SeedRecord::Key{prefix, view});
             break;
         }
         if (slash == std::string::npos) break;
         next = slash + 1;
     }
-    LONG status = machine::CreateKey(HKEY_LOCAL_MACHINE, wanted.subkey);
+    LONG status = machine::CreateKey(HKEY_LOCAL_MACHINE, wanted.subkey, view);
     for (auto value = wanted.values.begin();
          status == ERROR_SUCCESS && value != wanted.values.end(); ++value) {
-        status = machine::WriteString(HKEY_LOCAL_MACHINE, wanted.subkey, value->name, value->data);
+        status =
+            machine::WriteString(HKEY_LOCAL_MACHINE, wanted.subkey, value->name, value->data, view);
     }
     if (status != ERROR_SUCCESS) {
         error = "cannot write the key HKLM\\" + wanted.subkey + " (error " +
@@ -122,18 +129,20 @@ HostWindows ThisHostWindows() {
     return wow64 ? HostWindows::kWindows64 : HostWindows::kWindows32;
 }
 
+REGSAM ViewOf(const RegistryKey& key) {
+    if (ThisHostWindows() == HostWindows::kWindows32) return 0;
+    return key.view64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+}
+
 bool BenchWindows(const std::string& asked, bool windows64, std::string& emulated,
                   std::string& reason) {
     emulated = asked;
     const HostWindows host = ThisHostWindows();
     if (windows64) {
-        if (host == HostWindows::kWindows64) return true;
-        reason = host == HostWindows::kBench64
-                     ? "the scenario is the shipped 32-bit Setup.exe on 64-bit Windows (the 32-bit "
-                       "registry view, C:\\Program Files (x86)); the x86_64 bench's Setup.exe is a "
-                       "64-bit program, which sees neither, so it cannot run it"
-                     : "the scenario is 64-bit Windows and this prefix is 32-bit Windows; it runs "
-                       "in the 64-bit prefix";
+        if (host != HostWindows::kWindows32) return true;
+        reason =
+            "the scenario is 64-bit Windows and this prefix is 32-bit Windows; it runs in "
+            "the 64-bit prefix";
         return false;
     }
     if (host != HostWindows::kBench64) return true;
@@ -182,7 +191,7 @@ void Unseed(const SeedRecord& record) {
         machine::RemoveTree(*folder);
     }
     for (auto key = record.createdKeys.rbegin(); key != record.createdKeys.rend(); ++key) {
-        machine::RemoveKey(HKEY_LOCAL_MACHINE, *key);
+        machine::RemoveKey(HKEY_LOCAL_MACHINE, key->subkey, key->view);
     }
     RestoreVersion(record);
 }

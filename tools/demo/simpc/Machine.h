@@ -20,8 +20,8 @@ extern const char* const kVersionKey;  // under HKEY_CURRENT_USER
 // Win32s or 32-bit XP for a 64-bit program: it reports 6.1 for them. So on the x86_64 bench
 // Windows XP and 2000 are emulated as "winxp64", which reports 5.2, the same NT family before
 // version 6, and Windows 9x and Win32s cannot run there. A 64-bit Windows (windows64) needs a
-// 32-bit program in a 64-bit prefix. False, with the one-line reason, where the scenario cannot
-// run here; every other name is taken as it is.
+// 64-bit prefix: the x86_64 bench, or a 32-bit program under WOW64. False, with the one-line
+// reason, where the scenario cannot run here; every other name is taken as it is.
 bool BenchWindows(const std::string& asked, bool windows64, std::string& emulated,
                   std::string& reason);
 
@@ -33,10 +33,19 @@ enum class HostWindows {
 };
 HostWindows ThisHostWindows();
 
+// The registry view a scenario's key is seeded and read in, as a flag for RegOpenKeyExA: on
+// 64-bit Windows a 32-bit program's key is in the 32-bit view and a 64-bit program's ("key64") in
+// the 64-bit one; 32-bit Windows has one view and takes no flag.
+REGSAM ViewOf(const RegistryKey& key);
+
 // What seeding added that was not there before, so that it can be taken away again with
 // everything a run put inside it.
 struct SeedRecord {
-    std::vector<std::string> createdKeys;     // the topmost keys created, under HKLM
+    struct Key {
+        std::string subkey;  // under HKLM
+        REGSAM view;
+    };
+    std::vector<Key> createdKeys;             // the topmost keys created
     std::vector<std::string> createdFolders;  // the topmost folders created
     std::vector<std::string> createdFiles;    // files created in folders that were there
     bool versionSet = false;

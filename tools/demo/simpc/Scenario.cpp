@@ -13,8 +13,24 @@ namespace {
 
 const char* const kDefaultGroup = "Machine";
 
-// %NAME% replaced from the environment; false when a variable is not set.
-bool Expand(const std::string& text, std::string& expanded) {
+// The folder of 32-bit programs is named by "ProgramFiles(x86)" where Windows is 64-bit (for
+// programs of either bitness), else by "ProgramFiles".
+std::string WithProgramFiles32(const std::string& text) {
+    const std::string variable = "%programfiles%";
+    std::string program32;
+    if (!machine::ReadEnvironment("ProgramFiles(x86)", program32)) return text;
+    std::string result = text;
+    for (size_t at = Lower(result).find(variable); at != std::string::npos;
+         at = Lower(result).find(variable, at + program32.size())) {
+        result.replace(at, variable.size(), program32);
+    }
+    return result;
+}
+
+}  // namespace
+
+bool ExpandVariables(const std::string& written, std::string& expanded) {
+    const std::string text = WithProgramFiles32(written);
     if (text.find('%') == std::string::npos) {
         expanded = text;
         return true;
@@ -34,10 +50,12 @@ bool Expand(const std::string& text, std::string& expanded) {
     return true;
 }
 
+namespace {
+
 // An absolute path "X:\..." with backslashes and no trailing one (the drive root keeps it).
 bool MachinePath(const std::string& written, std::string& path, std::string& problem) {
     std::string expanded;
-    if (!Expand(written, expanded)) {
+    if (!ExpandVariables(written, expanded)) {
         problem = "an environment variable in \"" + written + "\" is not set";
         return false;
     }
@@ -180,9 +198,13 @@ bool ParseScenario(const std::string& text, const std::string& name, Scenario& s
             group = argument;
             groupUsed = std::find(scenario.groups.begin(), scenario.groups.end(), group) !=
                         scenario.groups.end();
-        } else if (directive == "key") {
+        } else if (directive == "key" || directive == "key64") {
             RegistryKey added;
             if (!RegistryPath(argument, added.subkey, problem)) return fail(i, problem);
+            added.view64 = directive == "key64";
+            if (added.view64 && !scenario.windows64) {
+                return fail(i, "key64 needs a \"windows <version> 64-bit\" line before it");
+            }
             added.group = useGroup();
             scenario.keys.push_back(added);
             key = &scenario.keys.back();
@@ -194,7 +216,7 @@ bool ParseScenario(const std::string& text, const std::string& name, Scenario& s
             const std::string data = Trim(argument.substr(equals + 1));
             if (value.name.empty()) return fail(i, "a value needs a name (@ for the default)");
             // Installers write their folders expanded, as %ProgramFiles% is on this machine.
-            if (!Expand(data, value.data)) {
+            if (!ExpandVariables(data, value.data)) {
                 return fail(i, "an environment variable in \"" + data + "\" is not set");
             }
             if (value.name == "@") value.name.clear();

@@ -12,7 +12,11 @@
 //                            sees the 32-bit registry view and "C:\Program Files (x86)"; such a
 //                            scenario runs only in a 64-bit prefix, from a 32-bit program
 //   group JAWS               what follows is reported under "JAWS" in the changes
-//   key HKLM\Software\...    creates the key under HKEY_LOCAL_MACHINE; watched with its subkeys
+//   key HKLM\Software\...    creates the key under HKEY_LOCAL_MACHINE, as a 32-bit program keeps
+//                            it (on 64-bit Windows in the 32-bit registry view); watched with its
+//                            subkeys
+//   key64 HKLM\Software\...  the same for a 64-bit program: in the 64-bit registry view, so only
+//                            in a scenario of 64-bit Windows
 //   value Target = C:\...    a string value of the key above ("@" names the default value)
 //   folder C:\...            creates the folder and its parents; watched with all it holds
 //   watch C:\...             watched without being created
@@ -26,8 +30,9 @@
 //   expect <text>            the status texts of the run, in order (what the tests check)
 //
 // Paths and values may name environment variables (%APPDATA%, %ProgramFiles%); they are expanded
-// when the file is read, so a scenario written with %ProgramFiles% puts a 32-bit program's
-// folders where the Windows it runs on keeps them ("C:\Program Files (x86)" on 64-bit Windows).
+// when the file is read. %ProgramFiles% is where 32-bit programs go, whatever the bitness of the
+// program that reads the scenario, so a scenario written with it puts a 32-bit program's folders
+// where the Windows it runs on keeps them ("C:\Program Files (x86)" on 64-bit Windows).
 // The comment lines before the first directive describe the scenario.
 namespace simpc {
 
@@ -40,6 +45,7 @@ struct RegistryKey {
     std::string subkey;  // under HKEY_LOCAL_MACHINE, no leading or trailing backslash
     std::vector<RegistryValue> values;
     std::string group;
+    bool view64 = false;  // a 64-bit program's key ("key64")
 };
 
 struct Folder {
@@ -78,6 +84,10 @@ bool ParseScenario(const std::string& text, const std::string& name, Scenario& s
                    std::string& error);
 // Reads a scenario file; false with error when it cannot be read or parsed.
 bool LoadScenario(const std::string& path, Scenario& scenario, std::string& error);
+
+// The text with its %NAME% variables replaced from the environment, %ProgramFiles% by the folder
+// of 32-bit programs; false when a variable is not set.
+bool ExpandVariables(const std::string& text, std::string& expanded);
 
 // Helpers shared by the parts of the simulated PC.
 std::string Trim(const std::string& text);  // without leading and trailing blanks, tabs and CRs

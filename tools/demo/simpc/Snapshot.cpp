@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "framework/Handles.h"
+#include "tools/demo/simpc/Machine.h"
 #include "tools/machine/Machine.h"
 
 namespace simpc {
@@ -81,14 +82,20 @@ std::string ValueText(DWORD type, const std::vector<BYTE>& data) {
     return hex;
 }
 
-void ReadKey(const std::string& subkey, Snapshot& snapshot) {
+// The key as the changes name it: a 64-bit program's key says so, since the same path may be in
+// both views.
+std::string KeyPath(const std::string& subkey, REGSAM view) {
+    return (view == KEY_WOW64_64KEY ? "HKLM (64-bit view)\\" : "HKLM\\") + subkey;
+}
+
+void ReadKey(const std::string& subkey, REGSAM view, Snapshot& snapshot) {
     UniqueRegKey key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, KEY_READ, key.Receive()) !=
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, KEY_READ | view, key.Receive()) !=
         ERROR_SUCCESS) {
         return;
     }
     KeyState state;
-    state.path = "HKLM\\" + subkey;
+    state.path = KeyPath(subkey, view);
     DWORD subkeys = 0, longestSubkey = 0, values = 0, longestName = 0, longestData = 0;
     if (::RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &subkeys, &longestSubkey, nullptr,
                            &values, &longestName, &longestData, nullptr,
@@ -118,7 +125,7 @@ void ReadKey(const std::string& subkey, Snapshot& snapshot) {
         if (::RegEnumKeyExA(key.Get(), i, &name[0], &nameLength, nullptr, nullptr, nullptr,
                             nullptr) == ERROR_SUCCESS) {
             name.resize(nameLength);
-            ReadKey(subkey + "\\" + name, snapshot);
+            ReadKey(subkey + "\\" + name, view, snapshot);
         }
     }
 }
@@ -189,7 +196,7 @@ public:
             roots.emplace_back(folder.path, folder.group);
         }
         for (const RegistryKey& key : scenario.keys) {
-            roots.emplace_back("HKLM\\" + key.subkey, key.group);
+            roots.emplace_back(KeyPath(key.subkey, ViewOf(key)), key.group);
         }
     }
     std::string GroupOf(const std::string& path) const {
@@ -328,7 +335,7 @@ std::vector<IniSection> ParseIni(const std::string& text) {
 
 Snapshot TakeSnapshot(const Scenario& scenario) {
     Snapshot snapshot;
-    for (const RegistryKey& key : scenario.keys) ReadKey(key.subkey, snapshot);
+    for (const RegistryKey& key : scenario.keys) ReadKey(key.subkey, ViewOf(key), snapshot);
     for (const Folder& folder : scenario.WatchedFolders()) {
         if (machine::FolderExists(folder.path)) ReadFolder(folder.path, snapshot);
     }
