@@ -37,7 +37,9 @@ const char* const kMediumBackup = "\\supernova\\QTL1.bk1";
 // In this order; SAM needs all four, so the first that fails ends the copy.
 const char* const kDisplayDriverFiles[] = {"LumiTac00044.ini", "LumiTac.sdi", "LumiTac.txt",
                                            "LumiTac.dll"};
-// Inside a reader folder.
+// Inside a reader folder. A reader is installed where its folder holds "defaults": an
+// uninstall leaves its Settings behind.
+const char* const kDefaults = "\\defaults";
 const char* const kBrailleIni = "\\defaults\\braille.ini";
 const char* const kBackupFolders[] = {"\\defaults\\", "\\Settings\\"};
 const char* const kNewBackup = "QTL1.bk1";
@@ -62,6 +64,10 @@ bool IsSupernovaFolder(const WIN32_FIND_DATAA& entry) {
     const std::string name = LongName(entry);
     if (name.empty() || name[0] == '.') return false;
     return AnsiText::Contains(name, kSupernovaMarker);
+}
+
+bool IsInstalledReader(const std::string& readerFolder) {
+    return IsExistingDirectory(readerFolder + kDefaults) != 0;
 }
 
 }  // namespace
@@ -91,9 +97,9 @@ int DolphinPatcher::Install(RunOwner* runOwner) {
 
     // SAM drives the display for the Dolphin screen readers and stays behind when the last of
     // them is uninstalled. Alone, it gets its files, but there is no screen reader to tell of
-    // them or to restart, whatever the copy gave.
-    const bool readers = IsExistingDirectory(dolphinFolder + kHal) != 0 ||
-                         IsExistingDirectory(SupernovaFolder()) != 0;
+    // them or to restart, whatever the copy gave. Folders left by an uninstall are no reader.
+    const bool readers =
+        IsInstalledReader(dolphinFolder + kHal) || IsInstalledReader(SupernovaFolder());
 
     // Once the user has closed the wizard, the step in progress ends normally and nothing
     // after it starts; Dolphin was still found.
@@ -150,26 +156,28 @@ DolphinPatcher::Reader DolphinPatcher::PatchSupernova() {
 }
 
 std::string DolphinPatcher::SupernovaFolder() const {
-    // Supernova's folder name carries its version, so it is found by its marker; the path is
-    // held in a growing string, so however long the name, nothing is cut.
-    std::string folder = dolphinFolder + kSupernovaFallback;
+    // Supernova's folder name carries its version, so it is found by its marker: the first
+    // installed one, since an uninstalled version may leave its folder listed before it. The
+    // path is held in a growing string, so however long the name, nothing is cut.
+    std::string firstMarked;
     WIN32_FIND_DATAA entry;
     ZeroMemory(&entry, sizeof(entry));
     UniqueFindHandle listing(::FindFirstFileA((dolphinFolder + kListing).c_str(), &entry));
     while (listing) {
         if (IsSupernovaFolder(entry)) {
-            folder = dolphinFolder + "\\" + LongName(entry);
-            break;
+            const std::string folder = dolphinFolder + "\\" + LongName(entry);
+            if (IsInstalledReader(folder)) return folder;
+            if (firstMarked.empty()) firstMarked = folder;
         }
         ZeroMemory(&entry, sizeof(entry));
         if (!::FindNextFileA(listing.Get(), &entry)) break;
     }
-    return folder;
+    return firstMarked.empty() ? dolphinFolder + kSupernovaFallback : firstMarked;
 }
 
 DolphinPatcher::Reader DolphinPatcher::PatchReaderFolder(const std::string& readerFolder) {
     // A reader that is not installed gets nothing, and no folder or file is made for it.
-    if (IsExistingDirectory(readerFolder) == 0) return Reader::kAbsent;
+    if (!IsInstalledReader(readerFolder)) return Reader::kAbsent;
     const std::string brailleIni = readerFolder + kBrailleIni;
     std::string settings;
     const bool placed = owner->MediumPath(kMediumSettings, settings) &&
@@ -183,7 +191,8 @@ DolphinPatcher::Reader DolphinPatcher::PatchReaderFolder(const std::string& read
         // The old settings go only once the new ones are in place: a medium without the
         // file, or a folder that refuses it, must not leave the reader with neither.
         if (CopyClearingReadOnly(backup, folder + kNewBackup) == 0) continue;
-        static_cast<void>(::DeleteFileA((folder + kOldBackup).c_str()));
+        // Already gone on a second run; one that cannot go is left in silence.
+        static_cast<void>(DeleteClearingReadOnly(folder + kOldBackup));
     }
     // The reader finds the display only through its section, so it must read back with its
     // lines afterwards: a running reader may hold the file, or the medium lack the section.

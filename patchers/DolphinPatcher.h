@@ -23,14 +23,15 @@ public:
     virtual ~DolphinPatcher() = default;
 
     // 0 with no report when Dolphin's folder holds no folder Sam, and when it holds SAM alone
-    // (SAM then gets its files, but neither Hal nor Supernova is there to drive the display);
+    // (SAM then gets its files, but neither Hal nor Supernova is installed to drive the display;
+    // a reader's folder counts only where it holds "defaults");
     // else 1 after exactly one report (none once the wizard is closing: the later steps are
     // skipped then).
     [[nodiscard]] int Install(RunOwner* owner);
 
     // What one screen reader's patch came to.
     enum class Reader {
-        kAbsent,   // its folder is not there: nothing is done or made for it
+        kAbsent,   // not installed (no "defaults" in its folder): nothing is done or made for it
         kPatched,  // its braille.ini holds the display's section afterwards
         kFailed,   // its folder is there, but the section could not be put in place
     };
@@ -45,8 +46,8 @@ public:
     [[nodiscard]] Reader PatchHal();
     // Supernova's settings, in its folder.
     [[nodiscard]] Reader PatchSupernova();
-    // The first listed Dolphin folder whose name holds "Snova", else Dolphin's folder "Snova",
-    // whether or not that is there.
+    // The first listed Dolphin folder whose name holds "Snova" and that is installed; else the
+    // first whose name holds it, else Dolphin's folder "Snova", whether or not that is there.
     [[nodiscard]] std::string SupernovaFolder() const;
     // The section, the .bk1 files and the removal of each .bk0 file once its .bk1 copy is in
     // place, for one reader folder. Only the section decides the outcome; the other steps

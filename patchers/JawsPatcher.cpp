@@ -228,12 +228,13 @@ bool JawsPatcher::RegisterInBrailleIni(const std::string& targetFolder) {
     }
     // Tried even when the item was refused.
     std::string source;
-    if (owner->MediumPath(kSettingsSource, source) &&
-        !TransplantSectionIfAbsent(kDisplaySection, source, file)) {
-        written = false;
+    if (owner->MediumPath(kSettingsSource, source)) {
+        static_cast<void>(TransplantSectionIfAbsent(kDisplaySection, source, file));
     }
     Ini::FlushWrites(*owner);
-    return written;
+    // JAWS finds the display's settings only in its section, so it must read back with its lines
+    // afterwards: a running JAWS may hold the file, or the medium lack the section.
+    return written && !Ini::ReadSection(file, kDisplaySection).empty();
 }
 
 bool JawsPatcher::RegisterInJfwIni(const std::string& targetFolder) {

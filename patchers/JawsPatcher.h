@@ -42,7 +42,8 @@ public:
     // when source is empty.
     [[nodiscard]] int CopyDisplayDriver(const std::string& targetFolder, const std::string& source);
     // The display's list item and section in braille.ini, and its four keys in jfw.ini. False
-    // when a write they needed was refused (the file held by a running JAWS, say), or when the
+    // when a write they needed was refused (the file held by a running JAWS, say), when
+    // braille.ini does not hold the display's section with its lines afterwards, or when the
     // search for a free index found none or was ended by a close, in which case the file is
     // not written at all: without them JAWS cannot use the display. An entry already there
     // needs no write.

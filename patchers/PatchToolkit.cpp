@@ -11,13 +11,14 @@
 
 namespace {
 
-// Clears only the read-only bit; a file that does not exist, or whose attributes cannot be
-// changed (read-only media), is left as it is: the copy decides the result.
-void ClearReadOnly(const std::string& path) {
+// Clears only the read-only bit, keeping the others. True when the file exists without the bit
+// afterwards; a file that does not exist, or whose attributes cannot be changed (read-only
+// media), is left as it is.
+bool ClearReadOnly(const std::string& path) {
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return;
-    if ((attributes & FILE_ATTRIBUTE_READONLY) == 0) return;
-    static_cast<void>(::SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY));
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    if ((attributes & FILE_ATTRIBUTE_READONLY) == 0) return true;
+    return ::SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) != FALSE;
 }
 
 // Probe buffers of the platform's private-profile calls, and of registry values.
@@ -34,9 +35,19 @@ void ReportStatus(RunOwner* owner, const char* text, const char* prompt) {
 }
 
 int CopyClearingReadOnly(const std::string& source, const std::string& target) {
-    ClearReadOnly(source);
-    ClearReadOnly(target);
-    return ::CopyFileA(source.c_str(), target.c_str(), FALSE) ? 1 : 0;
+    // The source's bit cannot be cleared on a CD, and the target's is tried again below: neither
+    // result decides anything here.
+    static_cast<void>(ClearReadOnly(source));
+    static_cast<void>(ClearReadOnly(target));
+    if (!::CopyFileA(source.c_str(), target.c_str(), FALSE)) return 0;
+    // The copy takes the source's attributes, so a read-only source leaves a read-only copy.
+    return ClearReadOnly(target) ? 1 : 0;
+}
+
+bool DeleteClearingReadOnly(const std::string& path) {
+    // A file that is not there, or whose bit cannot be cleared, fails the deletion below.
+    static_cast<void>(ClearReadOnly(path));
+    return ::DeleteFileA(path.c_str()) != FALSE;
 }
 
 int IsExistingDirectory(const std::string& path) {
@@ -66,7 +77,10 @@ bool TransplantSectionIfAbsent(const char* section, const std::string& sourceIni
     if (::GetPrivateProfileSectionA(section, probe.data(), kProbeSize, targetIni.c_str()) != 0) {
         return true;
     }
-    return Ini::WriteSection(targetIni, section, Ini::ReadSection(sourceIni, section));
+    // An empty section would only put a header without lines into the reader's file.
+    const std::string lines = Ini::ReadSection(sourceIni, section);
+    if (lines.empty()) return false;
+    return Ini::WriteSection(targetIni, section, lines);
 }
 
 namespace Registry {

@@ -14,9 +14,15 @@
 // wizard is closing, so nothing speaks after the user has closed it.
 void ReportStatus(RunOwner* owner, const char* text, const char* prompt);
 
-// Copies source over target, first clearing a read-only bit on either. 1 when the copy
-// succeeded, else 0; the attribute steps never decide the result.
+// Copies source over target, first clearing a read-only bit on either (the source's stays where
+// it cannot be cleared, as on a CD), and leaves the copy without the read-only bit, whatever the
+// source had: a screen reader must be able to save its settings. Its other bits stay. 1 when the
+// copy was placed and made writable, else 0.
 [[nodiscard]] int CopyClearingReadOnly(const std::string& source, const std::string& target);
+
+// Deletes a file, first clearing its read-only bit (a settings file copied from a CD by an
+// earlier installation has it). False when the file is still there, or the deletion failed.
+[[nodiscard]] bool DeleteClearingReadOnly(const std::string& path);
 
 // 1 when the path itself names an existing folder (searched unchanged, no wildcard), else 0.
 [[nodiscard]] int IsExistingDirectory(const std::string& path);
@@ -30,8 +36,9 @@ void ReportStatus(RunOwner* owner, const char* text, const char* prompt);
 [[nodiscard]] bool IsSameFolder(const std::string& a, const std::string& b);
 
 // Writes the source INI's section into the target INI when the target has no such section or
-// an empty one. A present section is never touched. The section is carried whole. True when
-// the section is in place afterwards (present already, or written); false when the platform
+// an empty one. A present section is never touched. The section is carried whole; a source
+// without it (or with it empty) writes nothing. True when the section is in place afterwards
+// (present already, or written); false when the source has no lines for it or the platform
 // refused the write.
 [[nodiscard]] bool TransplantSectionIfAbsent(const char* section, const std::string& sourceIni,
                                              const std::string& targetIni);

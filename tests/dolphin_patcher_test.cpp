@@ -11,6 +11,7 @@
 #include "install/Prompts.h"
 #include "patchers/DolphinPatcher.h"
 #include "tests/support/DolphinFixtures.h"
+#include "tests/support/ProfileWriteLog.h"
 #include "tests/support/TestSupport.h"
 #include "tools/machine/Machine.h"
 
@@ -90,6 +91,9 @@ TEST(DolphinInstall, OutcomeByWhatTheMachineAndMediumHold) {
         size_t driverFilesCopied;          // in copy order; the first failure ends the copy
         std::vector<std::string> patched;  // readers whose braille.ini has the section
         bool backupsReplaced;              // QTL1.bk1 placed and QTL1.bk0 gone, else the .bk0 kept
+        // Reader folders an uninstall left behind: their Settings alone.
+        std::vector<std::string> leftovers = {};
+        bool readOnlyOldBackups = false;  // each QTL1.bk0 read-only, as placed from a CD
     };
     const std::vector<std::string> both = {kHal, kSupernova};
     const std::string failed = Report(kFailedText, Prompt::kSupernovaNotCopied);
@@ -177,6 +181,44 @@ TEST(DolphinInstall, OutcomeByWhatTheMachineAndMediumHold) {
          4,
          {},
          true},
+        {"old settings read-only",
+         kSam,
+         both,
+         nullptr,
+         nullptr,
+         false,
+         1,
+         {supernova},
+         4,
+         both,
+         true,
+         {},
+         true},
+        // What an uninstall leaves behind is no reader: it gets nothing and tells nothing.
+        {"Hal left behind by an uninstall",
+         kSam,
+         {kSupernova},
+         nullptr,
+         nullptr,
+         false,
+         1,
+         {supernova},
+         4,
+         {kSupernova},
+         true,
+         {kHal}},
+        {"SAM with leftovers alone",
+         kSam,
+         {},
+         nullptr,
+         nullptr,
+         false,
+         0,
+         {},
+         4,
+         {},
+         false,
+         {kHal, kSupernova}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -189,6 +231,14 @@ TEST(DolphinInstall, OutcomeByWhatTheMachineAndMediumHold) {
                 ::DeleteFileA((bench.medium / "supernova\\" + row.missingOnMedium).c_str()));
         }
         for (const std::string& reader : row.readers) bench.machine.AddReader(reader);
+        for (const std::string& leftover : row.leftovers) bench.machine.AddLeftover(leftover);
+        if (row.readOnlyOldBackups) {
+            for (const std::string& reader : row.readers) {
+                for (const char* sub : {"defaults\\", "Settings\\"}) {
+                    testing_support::SetReadOnly(bench.In(reader, std::string(sub) + "QTL1.bk0"));
+                }
+            }
+        }
         UniqueFile held;
         if (row.heldBy != nullptr) {
             held.Reset(::CreateFileA(bench.In(row.heldBy, "defaults\\braille.ini").c_str(),
@@ -217,6 +267,14 @@ TEST(DolphinInstall, OutcomeByWhatTheMachineAndMediumHold) {
             SCOPED_TRACE(reader);
             const bool there =
                 std::find(row.readers.begin(), row.readers.end(), reader) != row.readers.end();
+            const bool leftover = std::find(row.leftovers.begin(), row.leftovers.end(), reader) !=
+                                  row.leftovers.end();
+            if (leftover) {
+                EXPECT_FALSE(FolderExists(bench.In(reader, "defaults"))) << "made for a leftover";
+                EXPECT_FALSE(FileExists(bench.In(reader, "Settings\\QTL1.bk1")));
+                EXPECT_TRUE(FileExists(bench.In(reader, "Settings\\QTL1.bk0")));
+                continue;
+            }
             if (!there) {
                 EXPECT_FALSE(FolderExists(bench.machine / reader)) << "made for an absent reader";
                 continue;
@@ -339,6 +397,36 @@ TEST(DolphinInstall, PatchesTheFirstListedFolderWhoseNameHoldsSnova) {
     }
 }
 
+// An uninstalled Supernova leaves its folder behind, and the listing may name it first: the
+// installed one is patched all the same, and the leftover gets nothing.
+TEST(DolphinInstall, PatchesTheInstalledSupernovaThoughALeftoverIsListedFirst) {
+    Bench bench;
+    bench.machine.AddSam();
+    const std::string installed = "Snova 14";
+    bench.machine.AddReader(installed);
+    std::string leftover;
+    for (int n = 0; n < 50 && leftover.empty(); ++n) {
+        const std::string name = "Snova 1" + std::to_string(n) + " old";
+        bench.machine.AddLeftover(name);
+        const std::vector<std::string> listing = bench.machine.Listing();
+        if (std::find(listing.begin(), listing.end(), name) <
+            std::find(listing.begin(), listing.end(), installed)) {
+            leftover = name;
+        } else {
+            testing_support::RemoveTree(bench.machine / name);
+        }
+    }
+    ASSERT_FALSE(leftover.empty()) << "the listing names no leftover before " << installed;
+
+    EXPECT_EQ(1, bench.Install());
+
+    EXPECT_TRUE(bench.Patched(installed));
+    EXPECT_FALSE(FolderExists(bench.In(leftover, "defaults")));
+    EXPECT_FALSE(FileExists(bench.In(leftover, "Settings\\QTL1.bk1")));
+    EXPECT_EQ(std::vector<std::string>{Report(kSupernovaText, Prompt::kSupernovaSuccess)},
+              bench.Reports());
+}
+
 TEST(DolphinPatchSupernova, NothingListedMeansNothingMade) {
     Bench bench;
     testing_support::RemoveTree(DolphinMachine::kRoot);
@@ -448,6 +536,32 @@ TEST(DolphinInstall, ExistingSectionIsKeptAndAnEmptyOneFilled) {
         // The settings files are placed whatever the section held.
         EXPECT_TRUE(FileExists(bench.In("Hal", "defaults\\QTL1.bk1")));
         EXPECT_FALSE(FileExists(bench.In("Hal", "defaults\\QTL1.bk0")));
+    }
+}
+
+// Windows 95, 98 and ME keep profile writes in a cache and change the file later: there each
+// reader's braille.ini is written through before the next one and before the outcome is told.
+TEST(DolphinInstall, PutsEachFilesWritesIntoItBeforeTheNextOnWindows9x) {
+    for (const int osKind : {kOsKindWindows9x, kOsKindNtBefore6}) {
+        SCOPED_TRACE(osKind == kOsKindWindows9x ? "Windows 98" : "Windows XP");
+        Bench bench;
+        (*bench.dialog)->OsKind = osKind;
+        bench.machine.AddSam();
+        bench.machine.AddReader("Hal");
+        bench.machine.AddReader("Snova");
+        testing_support::ProfileWriteLog log;
+        bench.dialog->prompts.onPlay = [&](const std::string& prompt) {
+            log.Mark("told " + prompt);
+        };
+
+        EXPECT_EQ(1, bench.Install());
+
+        EXPECT_TRUE(bench.Patched("Hal") && bench.Patched("Snova"));
+        if (osKind == kOsKindWindows9x) {
+            EXPECT_EQ(std::vector<std::string>{}, log.Breaches());
+        } else {
+            EXPECT_EQ(0, log.Flushes());
+        }
     }
 }
 

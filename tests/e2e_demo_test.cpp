@@ -29,6 +29,8 @@ using testing_support::TestProgramFolder;
 namespace {
 
 constexpr DWORD kRunLimitMs = 90000;
+// simpc's exit code when this host cannot give a scenario what it needs.
+constexpr int kSimpcCannotRunHere = 4;
 
 // The i686 bench's programs drive the shipped Setup.exe, the bench's its own 64-bit build.
 constexpr bool kShippedFile = sizeof(void*) == 4;
@@ -76,56 +78,50 @@ std::string ShellQuoted(const std::string& text) {
 // standard error it inherited, whatever its Windows handles say, so only a shell can catch the
 // traces of the wizard (which the demo reads its texts and prompts from). simpc seeds the
 // scenario, holds its files, runs the wizard from the medium (or a copy in folder) and writes the
-// UI driver's events to folder\run.log. folder must lie on the Z: drive.
+// UI driver's events to folder\run.log. folder must lie on the Z: drive. When simpc says this
+// host cannot give the scenario what it needs, cannotRunHere tells why.
 simpc::RunReport RunLikeTheDemo(const std::string& scenario,
                                 const std::vector<std::string>& environment,
-                                const std::string& folder) {
+                                const std::string& folder, std::string& cannotRunHere) {
     const std::string simpc = FullPath(TestProgramFolder() + "\\..\\tools\\demo\\simpc.exe");
     const std::string trace = folder + "\\trace.log";
-    const std::string done = folder + "\\done";
-    ::DeleteFileA(done.c_str());
     // The bench's own loader, which wine-run hands down (the wine command may pick a loader
     // this host cannot run).
     std::string script = "$LUMI_WINE_LOADER " + ShellQuoted(simpc) + " " + ShellQuoted(scenario) +
                          " " + ShellQuoted(MediumFolder()) + " " + ShellQuoted(folder) + " " +
                          ShellQuoted(trace) + " --timeout " + std::to_string(kRunLimitMs / 1000);
     for (const std::string& entry : environment) script += " --env " + ShellQuoted(entry);
-    // The shipped file's own calls are traced, to be checked against the old systems' rules.
-    if (kShippedFile) {
-        script += " --relay " + ShellQuoted(testing_support::kRuleBearingCalls);
-    }
+    // The wizard's own calls are traced, to be checked against the old systems' rules.
+    script += " --relay " + ShellQuoted(testing_support::kRuleBearingCalls);
     script += " >" + ShellQuoted(UnixPath(folder + "\\report.txt")) + " 2>" +
-              ShellQuoted(UnixPath(trace)) + "; echo $? >" + ShellQuoted(UnixPath(done));
-    std::string commandLine = "sh -c \"" + script + "\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!::CreateProcessA("Z:\\bin\\sh", &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                          nullptr, &startup, &process)) {
-        ADD_FAILURE() << "cannot start /bin/sh (error " << ::GetLastError() << ")";
+              ShellQuoted(UnixPath(trace));
+    int status = 0;
+    std::string shell;
+    if (!machine::RunHostCommand(script, kRunLimitMs + 30000, status, shell)) {
+        ADD_FAILURE() << "simpc did not end: " << script;
         return simpc::RunReport();
     }
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-    // A Linux program started from Wine cannot be waited for through its handle.
-    const DWORD deadline = ::GetTickCount() + kRunLimitMs + 30000;
-    while (!testing_support::FileExists(done) &&
-           static_cast<LONG>(deadline - ::GetTickCount()) > 0) {
-        ::Sleep(100);
+    const std::string traced = ReadTextFile(trace);
+    if (status == kSimpcCannotRunHere) {
+        const size_t at = traced.find("simpc: ");
+        cannotRunHere = at == std::string::npos ? "simpc cannot run the scenario here"
+                                                : traced.substr(at, traced.find('\n', at) - at);
+        return simpc::RunReport();
     }
-    EXPECT_TRUE(testing_support::FileExists(done)) << "simpc did not end: " << script;
     // 0 and 1: the wizard ran (to its end or not); anything else: simpc said why in the trace.
-    EXPECT_GE(1, std::atoi(ReadTextFile(done).c_str())) << "see " << trace;
-    return simpc::ReadRun(ReadTextFile(folder + "\\run.log"), ReadTextFile(trace));
+    EXPECT_GE(1, status) << "see " << trace << shell;
+    return simpc::ReadRun(ReadTextFile(folder + "\\run.log"), traced);
 }
 
-// The shipped file's calls in a run's relay trace, checked against the rules of Windows 95, 98,
-// ME and NT 4 that Wine does not enforce; each breach names the call and its arguments.
+// The wizard's calls in a run's relay trace (the shipped file's in the i686 bench, the bench
+// build's here, which takes the same paths on 64-bit Windows), checked against the rules of
+// Windows 95, 98, ME and NT 4 that Wine does not enforce; each breach names the call and its
+// arguments. Before anything else, the program makes a missing disk fail quietly and keeps DLLs
+// from being loaded out of the current folder.
 // On Windows 95, 98 and ME profile writes may wait in the system's cache, so there each file's
 // writes are flushed before an outcome is told, and no write is left unflushed at the end.
 void ExpectTheOldSystemsCallRules(const std::string& trace, unsigned long wizardPid,
                                   bool windows9x) {
-    if (!kShippedFile) return;  // a 64-bit program's calls say nothing of what ships
     const std::string setup = MediumFolder() + "\\Setup.exe";
     const testing_support::PeFile pe = testing_support::ReadPeFile(ReadTextFile(setup));
     ASSERT_TRUE(pe.valid) << setup << ": " << pe.problem;
@@ -138,6 +134,8 @@ void ExpectTheOldSystemsCallRules(const std::string& trace, unsigned long wizard
     std::string breaches;
     for (const std::string& breach : calls.breaches) breaches += "\n  " + breach;
     EXPECT_TRUE(calls.breaches.empty()) << "calls the oldest systems refuse:" << breaches;
+    EXPECT_TRUE(calls.quietCriticalErrors) << "a missing disk would raise the system's box";
+    EXPECT_TRUE(calls.dllSearchRestricted) << "DLLs may still be loaded from the current folder";
     if (windows9x) {
         EXPECT_LT(0, calls.cacheFlushes) << "no profile cache flush as Windows 98";
         EXPECT_EQ(0, calls.writesLeftInCache) << "profile writes after the last cache flush";
@@ -197,7 +195,8 @@ public:
         testing_support::RemoveTree(runFolder);
         testing_support::MakeFolders(runFolder);
         report = RunLikeTheDemo(path, {"LUMI_STANDIN_PACKAGE_MS=4000", "LUMI_STANDIN_LOG=" + log},
-                                runFolder);
+                                runFolder, skipReason);
+        if (!skipReason.empty()) return;
         trace = ReadTextFile(runFolder + "\\trace.log");
         after = simpc::TakeSnapshot(scenario);
         const std::string lines = ReadTextFile(log);
@@ -211,12 +210,15 @@ public:
         ClearScreenReaders();
     }
 
-    // Every file and folder that was created, changed or deleted.
+    // Every file and folder that was created, changed (its read-only bit too) or deleted.
     std::set<std::string> ChangedPaths() const {
         std::set<std::string> changed;
         for (const auto& [id, file] : after.files) {
             const auto old = before.files.find(id);
-            if (old == before.files.end() || old->second.hash != file.hash) changed.insert(id);
+            if (old == before.files.end() || old->second.hash != file.hash ||
+                old->second.readOnly != file.readOnly) {
+                changed.insert(id);
+            }
         }
         for (const auto& [id, file] : before.files) {
             if (after.files.count(id) == 0) changed.insert(id);
@@ -230,8 +232,32 @@ public:
         return changed;
     }
 
+    // What every run must leave behind: each file it placed writable (a screen reader must be
+    // able to save its settings, even when the medium is a CD), no old QTL1.bk0 beside a QTL1.bk1
+    // it placed, and nothing in a Dolphin reader's folder that lacks "defaults" (an uninstalled
+    // reader's leftovers).
+    void ExpectPlacedFilesUsable() const {
+        const std::string dolphin = simpc::Lower(Expand("%ProgramFiles%\\Dolphin\\"));
+        for (const std::string& id : ChangedPaths()) {
+            const auto file = after.files.find(id);
+            if (file != after.files.end()) {
+                EXPECT_FALSE(file->second.readOnly) << file->second.path << " was left read-only";
+                const std::string bk1 = "\\qtl1.bk1";
+                if (id.size() > bk1.size() &&
+                    id.compare(id.size() - bk1.size(), bk1.size(), bk1) == 0) {
+                    EXPECT_EQ(0u, after.files.count(id.substr(0, id.size() - 3) + "bk0"))
+                        << file->second.path << " placed beside the old settings";
+                }
+            }
+            if (id.compare(0, dolphin.size(), dolphin) != 0) continue;
+            const std::string reader = id.substr(0, id.find('\\', dolphin.size()));
+            if (reader == dolphin + "sam") continue;
+            EXPECT_EQ(1u, after.folders.count(reader + "\\defaults")) << id << " is in a leftover";
+        }
+    }
+
     bool loaded = false;
-    std::string skipReason;  // set when this bench cannot emulate the scenario's Windows
+    std::string skipReason;  // set when this bench cannot give the scenario what it needs
     simpc::Scenario scenario;
     simpc::RunReport report;
     std::string trace;  // Wine's traces of the wizard's run
@@ -342,6 +368,31 @@ TEST(CallRules, FlagOnlyTheProgramsOwnCallsThatTheOldestSystemsRefuse) {
         testing_support::CheckCallRules(flushed, 0xdc, 0x400000, 0x40000, false);
     EXPECT_EQ(0, clean.writesLeftInCache);
     EXPECT_EQ(1u, clean.mostFilesInCache);
+
+    // Start-up: the error mode and the DLL search are set before the first thread starts.
+    const std::string errorMode =
+        "1.0:00dc:00e0:Call KERNEL32.SetErrorMode(00008001) ret=0041631d\n";
+    const std::string dllFolder =
+        "1.0:00dc:00e0:Call KERNEL32.SetDllDirectoryA(0041a000 \"\") ret=0041631d\n";
+    const std::string thread =
+        "1.0:00dc:00e0:Call msvcrt._beginthreadex(00000000,00000000,00416a90,0073fd70,00000000,"
+        "0073fd00) ret=0041631d\n";
+    const struct {
+        std::string trace;
+        bool quiet;
+        bool restricted;
+    } startUps[] = {{errorMode + dllFolder + thread, true, true},
+                    {thread + errorMode + dllFolder, false, false},
+                    {"1.0:00dc:00e0:Call KERNEL32.SetErrorMode(00000001) ret=0041631d\n" +
+                         std::string("1.0:00dc:00e0:Call KERNEL32.SetDllDirectoryA(0041a000 "
+                                     "\"C:\\\\x\") ret=0041631d\n"),
+                     false, false}};
+    for (const auto& startUp : startUps) {
+        const testing_support::CallRuleReport started =
+            testing_support::CheckCallRules(startUp.trace, 0xdc, 0x400000, 0x40000, false);
+        EXPECT_EQ(startUp.quiet, started.quietCriticalErrors) << startUp.trace;
+        EXPECT_EQ(startUp.restricted, started.dllSearchRestricted) << startUp.trace;
+    }
 }
 
 // ---- The medium ------------------------------------------------------------------------------
@@ -418,7 +469,7 @@ TEST_F(TypicalPc, TellsEachScreenReaderItsOutcomeAndThenTheVerdict) {
     EXPECT_EQ(1, run->packageStarts) << "Windows XP runs the driver package once";
 }
 
-TEST_F(TypicalPc, TheShippedFileMakesOnlyCallsTheOldestSystemsAccept) {
+TEST_F(TypicalPc, MakesOnlyCallsTheOldestSystemsAcceptAndStartsSafely) {
     ExpectTheOldSystemsCallRules(run->trace, run->report.wizardPid, false);
 }
 
@@ -459,6 +510,7 @@ TEST_F(TypicalPc, ChangesNothingBeyondTheFilesOfTheDisplay) {
         simpc::Lower(kDolphin + "Snova 12\\Settings\\QTL1.bk1"),
     };
     EXPECT_EQ(expected, run->ChangedPaths());
+    run->ExpectPlacedFilesUsable();
     // The registry is only read.
     ASSERT_FALSE(run->before.keys.empty());
     for (const auto& [id, key] : run->before.keys) {
@@ -635,6 +687,7 @@ TEST_P(OtherScenario, RunsToTheEndWithTheStatusTextsTheScenarioExpects) {
                                                                     : Prompt::kNoScreenReader,
               prompts.back());
     ExpectTheOldSystemsCallRules(run.trace, run.report.wizardPid, run.scenario.windows == "win98");
+    run.ExpectPlacedFilesUsable();
     // On 64-bit Windows each screen reader's key is in the view of its own kind alone, so the
     // wizard found each one where its kind keeps it.
     if (simpc::ThisHostWindows() != simpc::HostWindows::kWindows32) {
@@ -658,7 +711,9 @@ INSTANTIATE_TEST_SUITE_P(Scenarios, OtherScenario,
                          testing::Values("no-screen-reader.scenario", "windows-98.scenario",
                                          "readers-running.scenario", "medium-missing-file.scenario",
                                          "windows-10-x64.scenario",
-                                         "windows-10-x64-no-jaws64-driver.scenario"),
+                                         "windows-10-x64-no-jaws64-driver.scenario",
+                                         "installed-from-cd.scenario", "leftover-readers.scenario",
+                                         "medium-without-jaws-section.scenario"),
                          [](const testing::TestParamInfo<const char*>& info) {
                              std::string name = info.param;
                              name = name.substr(0, name.find('.'));

@@ -9,6 +9,7 @@
 #include "install/Prompts.h"
 #include "patchers/JawsPatcher.h"
 #include "res/resource.h"
+#include "tests/support/ProfileWriteLog.h"
 #include "tests/support/TestSupport.h"
 #include "tools/machine/Machine.h"
 
@@ -516,7 +517,12 @@ TEST(JawsRegisterInBrailleIni, EntersTheDisplayAtTheFirstGap) {
         const char* before;  // nullptr: no braille.ini
         int itemWritten;     // 0: none
         const char* cells;   // the display section's value afterwards
+        const char* mediumIni = kMediumIni;
+        bool registered = true;  // JAWS can use the display: braille.ini has its section
     } rows[] = {
+        // No section, no display for JAWS, though its list names it: a failure.
+        {"the medium without the display's section", "[list]\r\nItem1=Alva\r\n", 2, "",
+         "[LumiTac Keys]\r\nBraille Next=NextLine\r\n", false},
         {"gap at Item3 though Item4 names the display",
          "[list]\r\nItem1=Alva\r\nItem2=Baum\r\nItem4=Lumitactile\r\n", 3, "40"},
         {"a value beginning with the word", "[list]\r\nItem1=Alva\r\nItem2=Lumitactile 40\r\n", 0,
@@ -535,8 +541,9 @@ TEST(JawsRegisterInBrailleIni, EntersTheDisplayAtTheFirstGap) {
         const std::string file = folder + "\\braille.ini";
         if (row.before != nullptr) WriteTextFile(file, row.before);
         const int itemsBefore = LineCount(file, "list");
+        WriteTextFile(machine.medium / "jaws\\TessilKey.ini", row.mediumIni);
 
-        EXPECT_TRUE(machine.patcher.RegisterInBrailleIni(folder + "\\"));
+        EXPECT_EQ(row.registered, machine.patcher.RegisterInBrailleIni(folder + "\\"));
 
         EXPECT_EQ(itemsBefore + (row.itemWritten != 0 ? 1 : 0), LineCount(file, "list"));
         if (row.itemWritten != 0) {
@@ -545,6 +552,9 @@ TEST(JawsRegisterInBrailleIni, EntersTheDisplayAtTheFirstGap) {
             EXPECT_NE(std::string::npos, ReadTextFile(file).find(key + "=\"Lumitactile\""));
         }
         EXPECT_EQ(row.cells, Value(file, "Lumitactile", "Cells"));
+        if (!row.registered) {
+            EXPECT_EQ(std::string::npos, ReadTextFile(file).find("[Lumitactile]"));
+        }
     }
 }
 
@@ -763,6 +773,33 @@ TEST(JawsInstallKeyMaps, WritesTheKeysIntoEverySettingsFolder) {
         if (row.oldKeyMap != nullptr) {
             EXPECT_EQ("", Value(settings + "\\enu\\default.JKM", "LumiTac Keys", "Old"));
             EXPECT_EQ("1", Value(settings + "\\enu\\default.JKM", "Other", "Kept"));
+        }
+    }
+}
+
+// Windows 95, 98 and ME keep profile writes in a cache and change the file later: there each
+// file's writes are put into it before another file is written and before the outcome is told.
+// Elsewhere nothing is flushed.
+TEST(JawsInstall, PutsEachFilesWritesIntoItBeforeTheNextOnWindows9x) {
+    for (const int osKind : {kOsKindWindows9x, kOsKindNtBefore6}) {
+        SCOPED_TRACE(osKind == kOsKindWindows9x ? "Windows 98" : "Windows XP");
+        JawsMachine machine;
+        machine.dialog->OsKind = osKind;
+        for (const char* version : {"4.51", "11.0"}) {
+            MakeFolders(machine.AddVersion(version) + "\\Settings\\deu");
+        }
+        ProfileWriteLog log;
+        machine.dialog.prompts.onPlay = [&](const std::string& prompt) {
+            log.Mark("told " + prompt);
+        };
+
+        EXPECT_EQ(1, machine.patcher.Install(machine.dialog.get()));
+
+        EXPECT_EQ(std::vector<std::string>{Prompt::kJawsSuccess}, machine.dialog.prompts.Prompts());
+        if (osKind == kOsKindWindows9x) {
+            EXPECT_EQ(std::vector<std::string>{}, log.Breaches());
+        } else {
+            EXPECT_EQ(0, log.Flushes());
         }
     }
 }

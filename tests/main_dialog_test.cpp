@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/InstallerApp.h"
 #include "app/MainDialog.h"
 #include "res/resource.h"
 #include "tests/support/TestSupport.h"
@@ -326,6 +327,25 @@ TEST(MainDialog, InstallShowsTheStatusBoxAndDisablesTheButtonForGood) {
         starts += prompt == "sound\\start.wav";
     EXPECT_EQ(1, starts);
     ::CloseHandle(release);
+}
+
+// A DLL planted in the current folder (the medium's root, as Explorer starts the wizard) is
+// loaded no more once the search is restricted. Last of this program: the restriction is for
+// the whole process.
+TEST(RestrictDllSearchPath, KeepsADllPlantedInTheCurrentFolderFromLoading) {
+    testing_support::TempDir current;
+    const std::string planted = current / "lumiplanted.dll";
+    ASSERT_TRUE(::CopyFileA(LUMI_PLANTED_DLL, planted.c_str(), FALSE));
+    testing_support::ScopedCurrentFolder inCurrent(current.Path());
+    HMODULE before = ::LoadLibraryA("lumiplanted.dll");
+    ASSERT_NE(nullptr, before) << "the current folder is not searched even before";
+    ::FreeLibrary(before);
+
+    RestrictDllSearchPath();
+
+    HMODULE after = ::LoadLibraryA("lumiplanted.dll");
+    EXPECT_EQ(nullptr, after);
+    if (after != nullptr) ::FreeLibrary(after);
 }
 
 }  // namespace

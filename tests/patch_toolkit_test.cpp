@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -12,8 +13,9 @@ using namespace testing_support;
 
 namespace {
 
-// Only the read-only bit goes: a user's hidden or system file stays hidden or system.
-TEST(CopyClearingReadOnly, OverwritesWhateverTheReadOnlyBits) {
+// Only the read-only bit goes: a user's hidden or system file stays hidden or system. A copy
+// never ends read-only, even from a CD, whose files keep the bit whatever is asked of them.
+TEST(CopyClearingReadOnly, OverwritesWhateverTheReadOnlyBitsAndLeavesTheCopyWritable) {
     constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     struct Row {
         const char* name;
@@ -23,6 +25,7 @@ TEST(CopyClearingReadOnly, OverwritesWhateverTheReadOnlyBits) {
         bool targetReadOnly;
         int expected;
         DWORD otherBits = 0;  // the read-only files' other bits
+        bool sourceOnCd = false;
     } rows[] = {
         {"new target", true, false, nullptr, false, 1},
         {"read-only source", true, true, nullptr, false, 1, kHiddenSystem},
@@ -30,30 +33,46 @@ TEST(CopyClearingReadOnly, OverwritesWhateverTheReadOnlyBits) {
         {"both read-only", true, true, "old", true, 1},
         // The target stays as it was but for its read-only bit.
         {"missing source", false, false, "old", true, 0, kHiddenSystem},
+        {"source on a CD", true, true, nullptr, false, 1, kHiddenSystem, true},
+        {"source on a CD over a read-only target", true, true, "old", true, 1, 0, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         TempDir folder;
-        const std::string source = folder / "source.bin";
+        MakeFolders(folder / "medium");
+        const std::string source = folder / "medium\\source.bin";
         const std::string target = folder / "target.bin";
         const DWORD readOnly = FILE_ATTRIBUTE_READONLY | row.otherBits;
         if (row.sourceExists) WriteTextFile(source, "new");
         if (row.sourceReadOnly) ::SetFileAttributesA(source.c_str(), readOnly);
         if (row.oldTarget != nullptr) WriteTextFile(target, row.oldTarget);
         if (row.targetReadOnly) ::SetFileAttributesA(target.c_str(), readOnly);
+        std::string problem;
+        if (row.sourceOnCd && !machine::MountReadOnly(folder / "medium", problem)) {
+            std::printf("skipped \"%s\": %s\n", row.name, problem.c_str());
+            continue;
+        }
 
         EXPECT_EQ(row.expected, CopyClearingReadOnly(source, target));
-        EXPECT_EQ(row.expected == 1 ? "new" : row.oldTarget, ReadTextFile(target));
         const auto bits = [&](const std::string& file) {
             return ::GetFileAttributesA(file.c_str()) & (FILE_ATTRIBUTE_READONLY | kHiddenSystem);
         };
-        if (row.sourceReadOnly) {
+        if (row.sourceOnCd) {
+            EXPECT_EQ(readOnly, bits(source)) << "the CD's file changed";
+            machine::Unmount(folder / "medium");
+        }
+        EXPECT_EQ(row.expected == 1 ? "new" : row.oldTarget, ReadTextFile(target));
+        if (row.sourceReadOnly && !row.sourceOnCd) {
             EXPECT_EQ(row.otherBits, bits(source));
         }
         if (row.targetReadOnly && row.expected == 0) {
             EXPECT_EQ(row.otherBits, bits(target));
         }
-        if (row.sourceExists) {
+        if (row.expected == 1) {
+            // The copy has the source's bits but the read-only one.
+            EXPECT_EQ(row.sourceReadOnly ? row.otherBits : 0, bits(target));
+        }
+        if (row.sourceExists && !row.sourceOnCd) {
             EXPECT_FALSE(IsReadOnly(source));
         }
     }
@@ -87,6 +106,10 @@ TEST(TransplantSectionIfAbsent, FillsOnlyAMissingOrEmptySection) {
         const char* expected;
         bool held = false;  // the target is held open by its program: the write is refused
     } rows[] = {
+        // An empty section in a reader's file would only look like the display's.
+        {"source without the section", "[Other]\r\nB=2\r\n", "[Other]\r\nA=1\r\n", "Cells", ""},
+        {"source with the section empty", "[Display]\r\n[Other]\r\nB=2\r\n", "[Other]\r\nA=1\r\n",
+         "Cells", ""},
         {"target file missing", "[Display]\r\nCells=40\r\n", nullptr, "Cells", "40"},
         {"section missing", "[Display]\r\nCells=40\r\n", "[Other]\r\nA=1\r\n", "Cells", "40"},
         {"empty section", "[Display]\r\nCells=40\r\n", "[Display]\r\n[Other]\r\nA=1\r\n", "Cells",
@@ -112,8 +135,14 @@ TEST(TransplantSectionIfAbsent, FillsOnlyAMissingOrEmptySection) {
             ASSERT_TRUE(held.IsValid());
         }
 
-        EXPECT_EQ(!row.held, TransplantSectionIfAbsent("Display", source, target));
+        const bool sourceHasLines = row.source.find("Cells") != std::string::npos ||
+                                    row.source.find("Line") != std::string::npos;
+        EXPECT_EQ(!row.held && sourceHasLines,
+                  TransplantSectionIfAbsent("Display", source, target));
         held.Reset();
+        if (!sourceHasLines) {
+            EXPECT_EQ(row.target, ReadTextFile(target)) << "the target was written";
+        }
 
         EXPECT_EQ(row.expected, Value(target, "Display", row.key));
         if (row.target != nullptr && std::string(row.target).find("[Other]") != std::string::npos) {

@@ -103,6 +103,8 @@ TEST(ScenarioFile, NamesTheLineOfEachMistake) {
         {"folder %LUMI_SURELY_UNSET%\\x\n", "test:1: an environment variable in"},
         {"\n\nfolders C:\\x\n", "test:3: unknown directive \"folders\""},
         {"windows win10\nkey64 HKLM\\Software\\x\n", "test:2: key64 needs a \"windows"},
+        {"medium-readonly yes\n", "test:1: medium-readonly takes nothing after it"},
+        {"medium-file jaws\\x.ini\n[a]\n", "test:1: the file's content has no line \"end\""},
     };
     for (const Case& c : cases) {
         simpc::Scenario scenario;
@@ -232,24 +234,43 @@ TEST(PreparedMedium, IsACopyWithoutTheRemovedFiles) {
     WriteTextFile(medium + "\\Setup.exe", "setup");
     WriteTextFile(medium + "\\supernova\\LumiTac.sdi", "sdi");
     WriteTextFile(medium + "\\supernova\\LumiTac.dll", "dll");
-    std::string root;
     std::string error;
-
-    ASSERT_TRUE(simpc::PrepareMedium(Parse(""), medium, temp / "copy", root, error)) << error;
-    EXPECT_EQ(medium, root) << "without removals the medium itself is used";
-
-    ASSERT_TRUE(simpc::PrepareMedium(Parse("medium-remove supernova\\LumiTac.sdi\n"), medium,
-                                     temp / "copy", root, error))
-        << error;
-    EXPECT_EQ(temp / "copy", root);
-    EXPECT_EQ("setup", ReadTextFile(root + "\\Setup.exe"));
-    EXPECT_EQ("dll", ReadTextFile(root + "\\supernova\\LumiTac.dll"));
-    EXPECT_FALSE(testing_support::FileExists(root + "\\supernova\\LumiTac.sdi"));
-    EXPECT_EQ("sdi", ReadTextFile(medium + "\\supernova\\LumiTac.sdi")) << "the original stays";
-
-    EXPECT_FALSE(simpc::PrepareMedium(Parse("medium-remove jaws\\nothing.jlb\n"), medium,
-                                      temp / "copy", root, error));
-    EXPECT_EQ("the medium has no file jaws\\nothing.jlb to remove", error);
+    {
+        simpc::RunMedium run;
+        ASSERT_TRUE(run.Prepare(Parse(""), medium, temp / "copy", error)) << error;
+        EXPECT_EQ(medium, run.Root()) << "without removals the medium itself is used";
+    }
+    {
+        simpc::RunMedium run;
+        ASSERT_TRUE(run.Prepare(Parse("medium-remove supernova\\LumiTac.sdi\n"), medium,
+                                temp / "copy", error))
+            << error;
+        const std::string& root = run.Root();
+        EXPECT_EQ(temp / "copy", root);
+        EXPECT_EQ("setup", ReadTextFile(root + "\\Setup.exe"));
+        EXPECT_EQ("dll", ReadTextFile(root + "\\supernova\\LumiTac.dll"));
+        EXPECT_FALSE(testing_support::FileExists(root + "\\supernova\\LumiTac.sdi"));
+        EXPECT_EQ("sdi", ReadTextFile(medium + "\\supernova\\LumiTac.sdi")) << "the original stays";
+    }
+    {
+        simpc::RunMedium run;
+        EXPECT_FALSE(
+            run.Prepare(Parse("medium-remove jaws\\nothing.jlb\n"), medium, temp / "copy", error));
+        EXPECT_EQ("the medium has no file jaws\\nothing.jlb to remove", error);
+    }
+    // As on a CD: every file read-only, and no bit can be cleared there, until the run is over.
+    const std::string file = temp / "copy\\supernova\\LumiTac.dll";
+    {
+        simpc::RunMedium run;
+        if (!run.Prepare(Parse("medium-readonly\n"), medium, temp / "copy", error)) {
+            ASSERT_TRUE(run.CannotRunHere()) << error;
+            GTEST_SKIP() << error;
+        }
+        EXPECT_TRUE(testing_support::IsReadOnly(file));
+        EXPECT_FALSE(::SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL));
+        EXPECT_TRUE(testing_support::IsReadOnly(file));
+    }
+    EXPECT_TRUE(::SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL)) << "still mounted";
 }
 
 // ---- Snapshots and their differences ---------------------------------------------------------

@@ -11,7 +11,8 @@ const char* const kRuleBearingCalls =
     "msvcrt._beginthreadex;kernel32.CreateThread;"
     "advapi32.RegOpenKeyExA;advapi32.RegOpenKeyA;advapi32.RegCreateKeyExA;advapi32.RegCreateKeyA;"
     "kernel32.WritePrivateProfileStringA;kernel32.WritePrivateProfileSectionA;"
-    "user32.PeekMessageA";
+    "user32.PeekMessageA;"
+    "kernel32.SetErrorMode;kernel32.SetDllDirectoryA;kernel32.SetDefaultDllDirectories";
 
 namespace {
 
@@ -19,6 +20,7 @@ constexpr unsigned long kKeyRead = 0x20019;            // KEY_READ
 constexpr unsigned long kView64 = 0x0100;              // KEY_WOW64_64KEY
 constexpr unsigned long kView32 = 0x0200;              // KEY_WOW64_32KEY
 constexpr unsigned long kPeekQueueFlags = 0xFFFF0000;  // PM_QS_INPUT, PM_QS_SENDMESSAGE, ...
+constexpr unsigned long kQuietErrors = 0x8001;  // SEM_NOOPENFILEERRORBOX | SEM_FAILCRITICALERRORS
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -61,6 +63,7 @@ CallRuleReport CheckCallRules(const std::string& trace, unsigned long pid,
                               bool windows64) {
     CallRuleReport report;
     std::set<std::string> filesInCache;  // written to since the last flush
+    bool threadStarted = false;
     auto written = [&](const std::string& file) {
         ++report.writesLeftInCache;
         filesInCache.insert(Lower(file));
@@ -104,7 +107,20 @@ CallRuleReport CheckCallRules(const std::string& trace, unsigned long pid,
         auto breach = [&](const char* rule) { report.breaches.push_back(shown + ": " + rule); };
 
         if (function == "msvcrt._beginthreadex" || function == "kernel32.createthread") {
+            threadStarted = true;
             if (Number(argument(5)) == 0) breach("no thread-id pointer: no thread starts on 9x");
+        } else if (function == "kernel32.seterrormode") {
+            if (!threadStarted && (Number(argument(0)) & kQuietErrors) == kQuietErrors) {
+                report.quietCriticalErrors = true;
+            }
+        } else if (function == "kernel32.setdlldirectorya") {
+            // "<address> """: the empty folder, which takes the current one out of the search.
+            const std::string folder = argument(0);
+            const size_t blank = folder.find(' ');
+            if (!threadStarted && blank != std::string::npos &&
+                folder.substr(blank + 1) == "\"\"") {
+                report.dllSearchRestricted = true;
+            }
         } else if (function == "advapi32.regopenkeyexa") {
             const unsigned long long access = Number(argument(3));
             const unsigned long long view = access & (kView64 | kView32);

@@ -20,6 +20,11 @@ struct CallRuleReport {
     int cacheFlushes = 0;
     int writesLeftInCache = 0;
     size_t mostFilesInCache = 0;
+    // Before its first thread starts, the program has made a missing disk fail quietly
+    // (SetErrorMode with SEM_FAILCRITICALERRORS and SEM_NOOPENFILEERRORBOX) and taken the current
+    // folder out of the DLL search (SetDllDirectoryA("")).
+    bool quietCriticalErrors = false;
+    bool dllSearchRestricted = false;
 };
 
 // Reads Wine's relay lines ("<time>:<pid>:<tid>:Call dll.Function(args) ret=<address>") and checks

@@ -24,6 +24,11 @@ void DolphinMachine::AddReader(const std::string& name) const {
     }
 }
 
+void DolphinMachine::AddLeftover(const std::string& name) const {
+    MakeFolders(*this / (name + "\\Settings"));
+    WriteTextFile(*this / (name + "\\Settings\\QTL1.bk0"), "old settings");
+}
+
 std::vector<std::string> DolphinMachine::Listing() const {
     std::vector<std::string> names;
     WIN32_FIND_DATAA entry;

@@ -22,6 +22,8 @@ public:
     // A reader folder (Hal, or a Supernova folder) with defaults and Settings sub-folders, each
     // holding an old QTL1.bk0 that a patch removes.
     void AddReader(const std::string& name) const;
+    // What an uninstall leaves of a reader: its Settings sub-folder alone, old QTL1.bk0 in it.
+    void AddLeftover(const std::string& name) const;
     // Names in the root, in the order the platform lists them.
     std::vector<std::string> Listing() const;
 

@@ -54,6 +54,24 @@ bool ReadString(HKEY root, const std::string& subkey, const std::string& name, s
 // Deletes a value of the key; a missing key or value is fine.
 void DeleteValue(HKEY root, const std::string& subkey, const std::string& name, REGSAM view = 0);
 
+// The Linux path of a Windows path, as Wine maps it (C: to the prefix's drive_c, Z: to the root);
+// empty when Wine cannot map it.
+std::string HostPath(const std::string& path);
+// Runs a command line of the Linux host that Wine runs on, through /bin/sh, and waits up to
+// timeoutMs for it to end. Its exit status goes to status and what it printed (standard output
+// and error) to output. False when it could not be started or did not end in time. Wine cannot
+// wait for a Linux program through its handle, so the command's status is read from a file. The
+// command holds no double quote.
+bool RunHostCommand(const std::string& command, DWORD timeoutMs, int& status, std::string& output);
+
+// Makes a folder a read-only file system of its own, as a CD is (a read-only bind mount of
+// itself), where not even a file's read-only bit can be cleared. False with the reason when the
+// host does not allow it: it needs root and a host that allows mounts.
+bool MountReadOnly(const std::string& folder, std::string& problem);
+// Takes such a mount away again (one left by a run that ended early too); a folder that is no
+// mount is left as it is.
+void Unmount(const std::string& folder);
+
 // The value of an environment variable, however long; false when it is not set.
 bool ReadEnvironment(const char* name, std::string& value);
 // The full path of this program's executable, however long; empty on failure.

@@ -209,12 +209,42 @@ bool HeldFiles::Hold(const std::vector<std::string>& paths, std::string& error) 
     return true;
 }
 
-bool PrepareMedium(const Scenario& scenario, const std::string& medium,
-                   const std::string& copyFolder, std::string& root, std::string& error) {
-    if (scenario.mediumRemovals.empty()) {
+namespace {
+
+bool MakeReadOnly(const std::string& folder, std::string& error) {
+    WIN32_FIND_DATAA entry;
+    UniqueFindHandle search(::FindFirstFileA((folder + "\\*").c_str(), &entry));
+    if (!search) return true;
+    do {
+        const std::string name = entry.cFileName;
+        if (name == "." || name == "..") continue;
+        const std::string path = folder + "\\" + name;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (!MakeReadOnly(path, error)) return false;
+        } else if (!::SetFileAttributesA(path.c_str(),
+                                         entry.dwFileAttributes | FILE_ATTRIBUTE_READONLY)) {
+            error = "cannot make " + path + " read-only (" + LastErrorText() + ")";
+            return false;
+        }
+    } while (::FindNextFileA(search.Get(), &entry));
+    return true;
+}
+
+}  // namespace
+
+RunMedium::~RunMedium() {
+    if (mounted) machine::Unmount(root);
+}
+
+bool RunMedium::Prepare(const Scenario& scenario, const std::string& medium,
+                        const std::string& copyFolder, std::string& error) {
+    cannotRunHere = false;
+    if (scenario.mediumRemovals.empty() && scenario.mediumFiles.empty() &&
+        !scenario.mediumReadOnly) {
         root = medium;
         return true;
     }
+    machine::Unmount(copyFolder);
     machine::RemoveTree(copyFolder);
     if (!CopyTree(medium, copyFolder, error)) return false;
     for (const std::string& relative : scenario.mediumRemovals) {
@@ -224,6 +254,23 @@ bool PrepareMedium(const Scenario& scenario, const std::string& medium,
             error = "the medium has no file " + relative + " to remove";
             return false;
         }
+    }
+    for (const File& file : scenario.mediumFiles) {
+        const std::string path = copyFolder + "\\" + file.path;
+        if (!machine::WriteWholeFile(path, file.content)) {
+            error = "cannot write " + path + " (" + LastErrorText() + ")";
+            return false;
+        }
+    }
+    if (scenario.mediumReadOnly) {
+        if (!MakeReadOnly(copyFolder, error)) return false;
+        std::string problem;
+        if (!machine::MountReadOnly(copyFolder, problem)) {
+            cannotRunHere = true;
+            error = "the medium cannot be made read-only, as a CD is: " + problem;
+            return false;
+        }
+        mounted = true;
     }
     root = copyFolder;
     return true;

@@ -72,10 +72,29 @@ private:
     std::vector<UniqueFile> handles;
 };
 
-// The medium the run uses: medium itself, or, when the scenario removes files from it, a fresh
-// copy at copyFolder without them. False with error when the copy cannot be made or a file to
-// remove is not on the medium.
-bool PrepareMedium(const Scenario& scenario, const std::string& medium,
-                   const std::string& copyFolder, std::string& root, std::string& error);
+// The medium a run uses: medium itself, or, when the scenario removes or replaces files of it or
+// wants it read-only, a fresh copy at copyFolder with those changes; a read-only one is a bind
+// mount of the copy on itself, read-only, with every file read-only, so that not even a file's
+// read-only bit can be cleared there, as on a CD. The mount goes when the object does.
+class RunMedium {
+public:
+    RunMedium() = default;
+    ~RunMedium();
+    RunMedium(const RunMedium&) = delete;
+    RunMedium& operator=(const RunMedium&) = delete;
+
+    // False with error when the copy cannot be made, a file to remove is not on the medium, or
+    // the copy cannot be made read-only (then CannotRunHere() tells that this host does not
+    // allow it, rather than that something went wrong).
+    bool Prepare(const Scenario& scenario, const std::string& medium, const std::string& copyFolder,
+                 std::string& error);
+    const std::string& Root() const { return root; }
+    bool CannotRunHere() const { return cannotRunHere; }
+
+private:
+    std::string root;
+    bool mounted = false;  // root is mounted read-only
+    bool cannotRunHere = false;
+};
 
 }  // namespace simpc

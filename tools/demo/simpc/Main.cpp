@@ -30,6 +30,7 @@ const char* const kWizardTraceChannels = "+timestamp,+edit,+winmm";
 constexpr int kNotToTheEnd = 1;
 constexpr int kNotSetUp = 2;
 constexpr int kBadCommandLine = 3;
+constexpr int kCannotRunHere = 4;  // this host cannot give the scenario what it needs
 
 void Usage() {
     std::fputs(
@@ -211,11 +212,20 @@ int main(int argc, char** argv) {
         Step("Windows " + scenario.windows + " is emulated as " + emulated +
              ", the same family, for this 64-bit bench");
     }
-    std::string root;
-    if (!simpc::PrepareMedium(scenario, options.medium, options.work + "\\medium", root, error)) {
+    simpc::RunMedium medium;
+    if (!medium.Prepare(scenario, options.medium, options.work + "\\medium", error)) {
+        if (medium.CannotRunHere()) {
+            std::fprintf(stderr, "simpc: cannot run the scenario here: %s\n", error.c_str());
+            return kCannotRunHere;
+        }
         return Fail("cannot prepare the medium: " + error);
     }
-    if (root != options.medium) Step("using a copy of the medium: " + root);
+    const std::string& root = medium.Root();
+    if (scenario.mediumReadOnly) {
+        Step("using a read-only copy of the medium, as on a CD: " + root);
+    } else if (root != options.medium) {
+        Step("using a copy of the medium: " + root);
+    }
     const simpc::Snapshot before = simpc::TakeSnapshot(scenario);
     simpc::HeldFiles held;
     if (!held.Hold(scenario.held, error)) return Fail("cannot hold the scenario's files: " + error);

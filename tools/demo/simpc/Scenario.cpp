@@ -256,6 +256,20 @@ bool ParseScenario(const std::string& text, const std::string& name, Scenario& s
             std::string relative;
             if (!MediumRelative(argument, relative, problem)) return fail(i, problem);
             scenario.mediumRemovals.push_back(relative);
+        } else if (directive == "medium-file") {
+            File file;
+            if (!MediumRelative(argument, file.path, problem)) return fail(i, problem);
+            size_t j = i + 1;
+            while (j < lines.size() && Trim(lines[j]) != "end") {
+                file.content += lines[j] + "\r\n";
+                ++j;
+            }
+            if (j == lines.size()) return fail(i, "the file's content has no line \"end\"");
+            scenario.mediumFiles.push_back(file);
+            i = j;
+        } else if (directive == "medium-readonly") {
+            if (!argument.empty()) return fail(i, "medium-readonly takes nothing after it");
+            scenario.mediumReadOnly = true;
         } else if (directive == "expect") {
             if (argument.empty()) return fail(i, "expect needs a status text");
             scenario.expectedStatus.push_back(argument);

@@ -27,6 +27,12 @@
 //   hold C:\...              keeps the file open without sharing while the wizard runs, the way
 //                            a running screen reader holds its files
 //   medium-remove jaws\x     the run uses a copy of the install medium without this file
+//   medium-file jaws\x.ini   the run uses a copy of the install medium with this file's
+//   ...                      content replaced by the lines that follow, up to a line "end"
+//   end
+//   medium-readonly          the run uses a copy of the install medium on a read-only file
+//                            system with every file read-only, as a CD is (a read-only bind
+//                            mount: the host must allow mounts, as root)
 //   expect <text>            the status texts of the run, in order (what the tests check)
 //
 // Paths and values may name environment variables (%APPDATA%, %ProgramFiles%); they are expanded
@@ -72,6 +78,8 @@ struct Scenario {
     std::vector<File> files;
     std::vector<std::string> held;
     std::vector<std::string> mediumRemovals;  // relative to the medium root
+    std::vector<File> mediumFiles;            // paths relative to the medium root
+    bool mediumReadOnly = false;              // the medium is read-only, as a CD is
     std::vector<std::string> expectedStatus;
 
     // Every folder whose contents the snapshots cover, with its group: the created and watched

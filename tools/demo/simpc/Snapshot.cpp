@@ -48,6 +48,7 @@ void ReadFolder(const std::string& folder, Snapshot& snapshot) {
         }
         FileState file;
         file.path = path;
+        file.readOnly = (entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
         file.size =
             (static_cast<unsigned long long>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
         std::string content;
@@ -274,8 +275,11 @@ void DiffFiles(const Snapshot& before, const Snapshot& after, const GroupFinder&
     for (const auto& [id, file] : after.files) {
         Item item{groups.GroupOf(file.path), "1" + id, {}};
         const auto old = before.files.find(id);
+        // A file the run leaves read-only keeps its screen reader from saving settings there.
+        const std::string readOnly = file.readOnly ? ", read-only" : "";
         if (old == before.files.end()) {
-            item.lines.push_back("created  " + file.path + " (" + Bytes(file.size) + ")");
+            item.lines.push_back("created  " + file.path + " (" + Bytes(file.size) + readOnly +
+                                 ")");
             if (file.isIni) {
                 for (const std::string& line : IniChanges({}, file.sections)) {
                     item.lines.push_back(indent + line);
@@ -283,14 +287,18 @@ void DiffFiles(const Snapshot& before, const Snapshot& after, const GroupFinder&
             }
         } else if (old->second.hash != file.hash || old->second.size != file.size) {
             if (file.isIni && old->second.isIni) {
-                item.lines.push_back("changed  " + file.path);
+                item.lines.push_back("changed  " + file.path +
+                                     (file.readOnly ? " (read-only)" : ""));
                 std::vector<std::string> lines = IniChanges(old->second.sections, file.sections);
                 if (lines.empty()) lines.push_back("(comments or layout only)");
                 for (const std::string& line : lines) item.lines.push_back(indent + line);
             } else {
                 item.lines.push_back("replaced " + file.path + " (" + Bytes(old->second.size) +
-                                     " -> " + Bytes(file.size) + ")");
+                                     " -> " + Bytes(file.size) + readOnly + ")");
             }
+        } else if (old->second.readOnly != file.readOnly) {
+            item.lines.push_back((file.readOnly ? "made read-only " : "made writable ") +
+                                 file.path);
         }
         if (!item.lines.empty()) items.push_back(item);
     }

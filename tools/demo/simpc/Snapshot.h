@@ -29,6 +29,7 @@ struct FileState {
     unsigned long long size = 0;
     std::string hash;    // of the content; "unreadable" when it could not be read
     bool isIni = false;  // .ini and .jkm files, whose sections and keys are compared
+    bool readOnly = false;
     std::vector<IniSection> sections;
 };
 

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// Points this test program's own import of dll!function at replacement while it lives, so that
+// the product code linked into the program calls the replacement instead. False from IsHooked
+// when the program does not import the function.
+class ScopedImportHook {
+public:
+    ScopedImportHook(const char* dll, const char* function, void* replacement);
+    ~ScopedImportHook();
+    ScopedImportHook(const ScopedImportHook&) = delete;
+    ScopedImportHook& operator=(const ScopedImportHook&) = delete;
+    bool IsHooked() const { return slot != nullptr; }
+    // The function the import pointed at before.
+    void* Original() const { return original; }
+
+private:
+    void** slot = nullptr;
+    void* original = nullptr;
+};
+
+// Records, in order, the profile writes the product makes (each with its file), the flushes of
+// the system's profile cache (a string write with every argument null) and marks the test sets
+// (a prompt, say), as Windows 95, 98 and ME would see them: there writes wait in the cache until
+// a flush. The calls still reach the platform. One at a time: on the thread that writes.
+class ProfileWriteLog {
+public:
+    ProfileWriteLog();
+    ~ProfileWriteLog();
+    ProfileWriteLog(const ProfileWriteLog&) = delete;
+    ProfileWriteLog& operator=(const ProfileWriteLog&) = delete;
+
+    void Mark(const std::string& what);
+    int Flushes() const { return flushes; }
+    // Every moment a write waited in the cache when it must not have: when another file was
+    // written, when a mark was set, and at the end. Empty when none did.
+    std::vector<std::string> Breaches() const;
+
+    // Called by the hooks.
+    void Write(const char* file);
+    void Flush();
+
+private:
+    struct Event {
+        enum Kind { kWrite, kFlush, kMark } kind;
+        std::string text;
+    };
+    std::vector<Event> events;
+    int flushes = 0;
+    ScopedImportHook stringWrites;
+    ScopedImportHook sectionWrites;
+};
+
+}  // namespace testing_support
