@@ -90,7 +90,9 @@ screenshot: build
 	@./tools/install-deps.sh $(SCREENSHOT_PACKAGES)
 	./tools/screenshot.sh $(BENCH_DIR) $(BUILD_DIR)/screenshot.png
 
+# A run cut off while the CD scenario ran may leave its read-only mount behind; it goes first.
 clean:
+	@grep -o " $(abspath $(BUILD_DIR))/[^ ]*" /proc/mounts 2>/dev/null | xargs -r -n1 umount
 	rm -rf $(BUILD_DIR)
 
 format:

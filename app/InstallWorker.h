@@ -23,7 +23,18 @@ void WaitForPackage(HANDLE process, HANDLE closingEvent);
 // The title of the driver package's own window.
 extern const char* const kPackageWindowTitle;
 
-// The run's own texts in the status box: the greeting and the two verdicts.
+// The run's own texts in the status box: the greeting, the driver package that could not be
+// started, and the two verdicts.
 extern const char* const kWelcomeText;
+extern const char* const kPackageNotStartedText;
 extern const char* const kRestartText;
 extern const char* const kNoScreenReaderText;
+
+// The program's exit code: what the run came to, for a technician who starts the wizard from a
+// script.
+enum RunExitCode : int {
+    kExitPatched = 0,         // a screen reader was found and no failure was told
+    kExitFailureTold = 1,     // a failure was told: a patch's, or the package not started
+    kExitNoScreenReader = 2,  // no screen reader was found (and no failure told)
+    kExitClosed = 3,          // the user closed the wizard before the verdict
+};

@@ -35,8 +35,10 @@ BOOL InstallerApp::InitInstance() {
     WinApp::InitInstance();
     // The dialog hosts no ActiveX control, so no control container is set up.
     MainDialog dialog;
-    // How the dialog ended changes nothing: the program ends either way.
+    // How the dialog ended changes nothing: the program ends either way, telling what the run
+    // came to.
     static_cast<void>(dialog.DoModal());
+    SetExitCode(dialog.ExitCode());
     return FALSE;
 }
 

@@ -1,5 +1,7 @@
 #include "app/MainDialog.h"
 
+#include <vector>
+
 #include "app/InstallWorker.h"
 #include "app/PathSplitter.h"
 #include "framework/PlatformStrings.h"
@@ -116,7 +118,11 @@ MainDialog::MainDialog(HWND parent)
 MainDialog::~MainDialog() {
     // However the dialog ended (Esc ends it without WM_CLOSE), nothing the worker can reach
     // goes away while it runs.
+    if (!workerSentClose.load()) LogClose();
     StopRun();
+    InstallLog::Write(
+        "the wizard ends, exit code " + std::to_string(exitCode.load()) +
+        (exitCode.load() == kExitClosed ? " (closed by the user before the verdict)" : ""));
 }
 
 int MainDialog::DetectOsKind() {
@@ -163,10 +169,44 @@ bool MainDialog::IsWatcherRunning() const {
     return watcherThread && ::WaitForSingleObject(watcherThread.Get(), 0) == WAIT_TIMEOUT;
 }
 
+void MainDialog::EnterStep(const char* name) {
+    step.store(name);
+    InstallLog::Write(std::string("-- ") + name);
+}
+
+void MainDialog::StartLog() {
+    if (!log.Open(LUMI_VERSION_TEXT)) return;
+    OSVERSIONINFOA version;
+    ZeroMemory(&version, sizeof(version));
+    version.dwOSVersionInfoSize = sizeof(version);
+    if (::GetVersionExA(&version)) {
+        InstallLog::Write("Windows reports version " + std::to_string(version.dwMajorVersion) +
+                          "." + std::to_string(version.dwMinorVersion) + "." +
+                          std::to_string(version.dwBuildNumber & 0xFFFF) + ", platform " +
+                          std::to_string(version.dwPlatformId) + " " +
+                          InstallLog::Quoted(version.szCSDVersion));
+    }
+    InstallLog::Write("OsKind " + std::to_string(OsKind) + ", " +
+                      (windows64 ? "64-bit Windows" : "32-bit Windows"));
+    InstallLog::Write("ProgramDir " + InstallLog::Quoted(ProgramDir));
+    std::vector<char> current(MAX_PATH + 1, 0);
+    const DWORD length = ::GetCurrentDirectoryA(static_cast<DWORD>(current.size()), current.data());
+    InstallLog::Write("current folder " + InstallLog::Quoted(length > 0 && length < current.size()
+                                                                 ? current.data()
+                                                                 : "(unknown)"));
+}
+
+void MainDialog::LogClose() {
+    if (closeLogged) return;
+    closeLogged = true;
+    InstallLog::Write(std::string("closed by the user during ") + step.load());
+}
+
 void MainDialog::EndRun() {
     static_cast<void>(::ShowWindow(::GetDlgItem(runWindow, IDC_STATUS), SW_HIDE));
     // The close below is the run's own: WM_CLOSE must not wait for the worker that sends it.
     workerSentClose.store(true);
+    InstallLog::Write("the run is over: the wizard closes itself");
     static_cast<void>(::SendMessageA(runWindow, WM_CLOSE, 0, 0));
 }
 
@@ -204,6 +244,7 @@ BOOL MainDialog::OnInitDialog() {
     // A failed query leaves OsKind unknown, and the run then starts no driver package.
     static_cast<void>(DetectOsKind());
     Detect64BitWindows();
+    StartLog();
     return TRUE;
 }
 
@@ -245,6 +286,7 @@ void MainDialog::OnInstall() {
     // nothing: a screen reader reads each step's text there, and Tab has a place to start.
     ::SendMessageA(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(statusBox), TRUE);
     ::EnableWindow(::GetDlgItem(window, IDC_INSTALL), FALSE);
+    InstallLog::Write("Install pressed");
     workerThread = BeginThread(InstallWorker, this);
 }
 
@@ -262,6 +304,7 @@ LRESULT MainDialog::OnClose(const Message&) {
         workerThread && ::WaitForSingleObject(workerThread.Get(), 0) == WAIT_TIMEOUT;
     // The worker's own close at the end of its run is sent while it waits: it reads nothing
     // after it, and waiting for it here would never end.
+    if (!workerSentClose.load()) LogClose();
     if (running && !workerSentClose.load()) {
         ::ShowWindow(GetSafeHwnd(), SW_HIDE);
         StopRun();

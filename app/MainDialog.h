@@ -6,7 +6,9 @@
 #include <string>
 
 #include "app/BitmapBackgroundDialog.h"
+#include "app/InstallWorker.h"
 #include "framework/Handles.h"
+#include "install/InstallLog.h"
 #include "install/OsKind.h"
 #include "install/PromptPlayer.h"
 #include "install/RunOwner.h"
@@ -100,6 +102,11 @@ public:
     [[nodiscard]] bool IsWatcherRunning() const;
     // The run's last step, on the worker's thread: hides the status box and closes the dialog.
     void EndRun();
+    // The step the worker is in, for the log and for a close by the user; written by the worker.
+    void EnterStep(const char* step);
+    // What the run came to: one of the RunExitCode values, kExitClosed until the verdict is told.
+    void SetExitCode(int code) { exitCode.store(code); }
+    [[nodiscard]] int ExitCode() const { return exitCode.load(); }
 
 protected:
     bool OnMessage(const Message& message, LRESULT& result) override;
@@ -119,6 +126,10 @@ private:
     void StopRun();
     void WaitCuttingOffPrompts(HANDLE thread);
     void ReleaseProgramDir();
+    // Opens the log and writes what support needs of this PC first.
+    void StartLog();
+    // Logs a close by the user, once, with the step it came in.
+    void LogClose();
 
     SystemPromptPlayer systemPrompts;
     PromptPlayer* prompts = &systemPrompts;
@@ -131,4 +142,10 @@ private:
     HWND runWindow = nullptr;
     UniqueHandle workerThread;
     UniqueHandle watcherThread;
+    std::atomic<const char*> step{"the start, before Install was pressed"};
+    std::atomic<int> exitCode{kExitClosed};
+    bool closeLogged = false;  // on the user-interface thread only
+    // The installation log of this run; the last member, so it goes after everything that
+    // writes to it.
+    InstallLog log;
 };

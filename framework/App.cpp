@@ -29,5 +29,5 @@ int RunApplication() {
     if (app == nullptr) return 1;
     // InitInstance runs the whole program; FALSE means there is no message loop to run after it.
     app->InitInstance();
-    return 0;
+    return app->ExitCode();
 }

@@ -51,6 +51,12 @@ struct KernelHandleTraits {
     static Handle Invalid() { return nullptr; }
     static void Close(Handle h) { ::CloseHandle(h); }
 };
+// CreateFileA fails with INVALID_HANDLE_VALUE, not null.
+struct FileHandleTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) { ::CloseHandle(h); }
+};
 struct FindHandleTraits {
     using Handle = HANDLE;
     static Handle Invalid() { return INVALID_HANDLE_VALUE; }
@@ -78,6 +84,7 @@ struct ModuleTraits {
 };
 
 using UniqueHandle = UniqueOwner<KernelHandleTraits>;    // processes, threads, events
+using UniqueFile = UniqueOwner<FileHandleTraits>;        // CreateFileA results
 using UniqueFindHandle = UniqueOwner<FindHandleTraits>;  // FindFirstFileA searches
 using UniqueRegKey = UniqueOwner<RegKeyTraits>;          // opened registry keys
 using UniqueGdiObject = UniqueOwner<GdiObjectTraits>;    // bitmaps, brushes

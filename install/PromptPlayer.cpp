@@ -3,9 +3,15 @@
 #include <string>
 
 #include "framework/PlatformStrings.h"
+#include "install/InstallLog.h"
 
 void PromptPlayer::Play(const char* prompt) {
-    if (!stopped.load()) Start(prompt);
+    if (stopped.load()) {
+        InstallLog::Write(std::string("prompt ") + prompt + " not played: the wizard was closed");
+        return;
+    }
+    InstallLog::Write(std::string("prompt ") + prompt);
+    Start(prompt);
 }
 
 void PromptPlayer::Stop() {

@@ -10,6 +10,7 @@ constexpr const char* kWelcome = "sound\\welcome.wav";
 constexpr const char* kCheckDialog = "sound\\checkdialog.wav";
 constexpr const char* kRestart = "sound\\restart.wav";
 constexpr const char* kNoScreenReader = "sound\\noscreenreder.wav";
+constexpr const char* kDriverFailed = "sound\\driver_faild.wav";
 
 // JAWS.
 constexpr const char* kJawsSuccess = "sound\\jaws_success.wav";
@@ -32,6 +33,7 @@ constexpr const char* kAll[] = {kStart,
                                 kCheckDialog,
                                 kRestart,
                                 kNoScreenReader,
+                                kDriverFailed,
                                 kJawsSuccess,
                                 kJawsFailed,
                                 kJawsNoDriver64,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "install/OsKind.h"
@@ -28,9 +29,17 @@ public:
     [[nodiscard]] virtual bool Is64BitWindows() const = 0;
 
     // Tells the user one step's outcome: the text in the status box, then each prompt played
-    // to its end. Nothing is shown or played once the user has closed the wizard.
-    void Tell(const char* text, const char* firstPrompt, const char* secondPrompt = nullptr);
+    // to its end. Nothing is shown or played once the user has closed the wizard. True when the
+    // text was shown.
+    bool Tell(const char* text, const char* firstPrompt, const char* secondPrompt = nullptr);
+    // The same for a failure: an outcome that leaves the display unusable (a patch that failed,
+    // a driver package that could not be started). The run's exit code tells that one was told.
+    bool TellFailure(const char* text, const char* prompt);
+    [[nodiscard]] bool FailureTold() const { return failureTold.load(); }
 
 protected:
     ~RunOwner() = default;
+
+private:
+    std::atomic<bool> failureTold{false};
 };

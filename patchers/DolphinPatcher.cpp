@@ -106,7 +106,7 @@ int DolphinPatcher::Install(RunOwner* runOwner) {
     if (owner->IsClosing()) return 1;
     if (CopySamFiles() == 0) {
         if (!readers) return 0;
-        ReportStatus(owner, kFailedText, Prompt::kSupernovaNotCopied);
+        ReportFailure(owner, kFailedText, Prompt::kSupernovaNotCopied);
         return 1;
     }
     if (!readers) return 0;
@@ -118,7 +118,7 @@ int DolphinPatcher::Install(RunOwner* runOwner) {
     // A reader that lacks the display's section cannot use it: most often it is running and
     // holds its braille.ini.
     if (hal == Reader::kFailed || supernova == Reader::kFailed) {
-        ReportStatus(owner, kFailedText, Prompt::kSupernovaNotCopied);
+        ReportFailure(owner, kFailedText, Prompt::kSupernovaNotCopied);
     } else if (supernova == Reader::kPatched) {
         ReportStatus(owner, kSupernovaSuccessText, Prompt::kSupernovaSuccess);
     } else {
@@ -136,7 +136,7 @@ int DolphinPatcher::CopySamFiles() {
     }
     // Already there on a second run; a folder that cannot be made fails the first copy below.
     const std::string driverFolder = dolphinFolder + kDisplayDriverFolder;
-    static_cast<void>(::CreateDirectoryA(driverFolder.c_str(), nullptr));
+    static_cast<void>(CreateFolder(driverFolder));
 
     for (const char* name : kDisplayDriverFiles) {
         const std::string relative = std::string(kMediumFolder) + name;
@@ -196,6 +196,6 @@ DolphinPatcher::Reader DolphinPatcher::PatchReaderFolder(const std::string& read
     }
     // The reader finds the display only through its section, so it must read back with its
     // lines afterwards: a running reader may hold the file, or the medium lack the section.
-    return placed && !Ini::ReadSection(brailleIni, kDeviceSection).empty() ? Reader::kPatched
-                                                                           : Reader::kFailed;
+    return Ini::SectionReadsBack(brailleIni, kDeviceSection) && placed ? Reader::kPatched
+                                                                       : Reader::kFailed;
 }

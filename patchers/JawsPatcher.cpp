@@ -137,9 +137,9 @@ int JawsPatcher::Install(RunOwner* runOwner) {
     // driver, its INI entries or its keys cannot use the display, so the whole patch counts as
     // failed.
     if (noDriver64) {
-        ReportStatus(owner, kNoDriver64Text, Prompt::kJawsNoDriver64);
+        ReportFailure(owner, kNoDriver64Text, Prompt::kJawsNoDriver64);
     } else if (versionFailed) {
-        ReportStatus(owner, kFailedText, Prompt::kJawsFailed);
+        ReportFailure(owner, kFailedText, Prompt::kJawsFailed);
     } else {
         ReportStatus(owner, kSuccessText, Prompt::kJawsSuccess);
     }
@@ -203,7 +203,7 @@ int JawsPatcher::CopyDisplayDriver(const std::string& targetFolder, const std::s
     if (hasBrailleFolder) {
         const std::string driverFolder = brailleFolder + "\\LumiTac";
         // An existing folder is fine; a folder that cannot be made fails the copy below.
-        static_cast<void>(::CreateDirectoryA(driverFolder.c_str(), nullptr));
+        static_cast<void>(CreateFolder(driverFolder));
         destination = driverFolder + "\\LumiTac.jlb";
     } else {
         destination = targetFolder + "LumiTac.jlb";
@@ -234,7 +234,7 @@ bool JawsPatcher::RegisterInBrailleIni(const std::string& targetFolder) {
     Ini::FlushWrites(*owner);
     // JAWS finds the display's settings only in its section, so it must read back with its lines
     // afterwards: a running JAWS may hold the file, or the medium lack the section.
-    return written && !Ini::ReadSection(file, kDisplaySection).empty();
+    return written && Ini::SectionReadsBack(file, kDisplaySection);
 }
 
 bool JawsPatcher::RegisterInJfwIni(const std::string& targetFolder) {
@@ -299,7 +299,8 @@ bool JawsPatcher::InstallKeyMaps(const std::string& targetFolder, const std::str
             // not read back from the file itself.
             const bool written = Ini::WriteSection(folder + name, kKeysSection, keys);
             Ini::FlushWrites(*owner);
-            if (written && Ini::ReadSection(folder + name, kKeysSection) == keys) keysHeld = true;
+            if (written && Ini::SectionReadsBack(folder + name, kKeysSection, keys))
+                keysHeld = true;
         }
     } while (::FindNextFileA(search.Get(), &entry));
     return !languageFolders || keysHeld;

@@ -8,6 +8,7 @@
 #include "framework/AnsiText.h"
 #include "framework/Handles.h"
 #include "framework/PlatformStrings.h"
+#include "install/InstallLog.h"
 
 namespace {
 
@@ -28,10 +29,21 @@ constexpr DWORD kFirstSectionSize = 4096;
 // No real INI section comes near this; it only keeps a broken file from growing us forever.
 constexpr DWORD kLargestSection = 64u * 1024u * 1024u;
 
+using Log = InstallLog;
+
+// The line of a step that failed: what was tried, and the system's reason.
+std::string Failed(const std::string& what, DWORD error) {
+    return what + " failed: " + Log::ErrorText(error);
+}
+
 }  // namespace
 
 void ReportStatus(RunOwner* owner, const char* text, const char* prompt) {
     owner->Tell(text, prompt);
+}
+
+void ReportFailure(RunOwner* owner, const char* text, const char* prompt) {
+    owner->TellFailure(text, prompt);
 }
 
 int CopyClearingReadOnly(const std::string& source, const std::string& target) {
@@ -39,22 +51,51 @@ int CopyClearingReadOnly(const std::string& source, const std::string& target) {
     // result decides anything here.
     static_cast<void>(ClearReadOnly(source));
     static_cast<void>(ClearReadOnly(target));
-    if (!::CopyFileA(source.c_str(), target.c_str(), FALSE)) return 0;
+    const std::string copy = "copy of " + Log::Quoted(source) + " to " + Log::Quoted(target);
+    if (!::CopyFileA(source.c_str(), target.c_str(), FALSE)) {
+        Log::Write(Failed(copy, ::GetLastError()));
+        return 0;
+    }
     // The copy takes the source's attributes, so a read-only source leaves a read-only copy.
-    return ClearReadOnly(target) ? 1 : 0;
+    if (!ClearReadOnly(target)) {
+        Log::Write(Failed(copy + ": the copy is read-only, and clearing that", ::GetLastError()));
+        return 0;
+    }
+    Log::Write("copied " + Log::Quoted(source) + " to " + Log::Quoted(target));
+    return 1;
 }
 
 bool DeleteClearingReadOnly(const std::string& path) {
     // A file that is not there, or whose bit cannot be cleared, fails the deletion below.
     static_cast<void>(ClearReadOnly(path));
-    return ::DeleteFileA(path.c_str()) != FALSE;
+    if (!::DeleteFileA(path.c_str())) {
+        Log::Write(Failed("deletion of " + Log::Quoted(path), ::GetLastError()));
+        return false;
+    }
+    Log::Write("deleted " + Log::Quoted(path));
+    return true;
+}
+
+bool CreateFolder(const std::string& path) {
+    if (::CreateDirectoryA(path.c_str(), nullptr)) {
+        Log::Write("created folder " + Log::Quoted(path));
+        return true;
+    }
+    const DWORD error = ::GetLastError();
+    if (IsExistingDirectory(path) != 0) return true;
+    Log::Write(Failed("creation of folder " + Log::Quoted(path), error));
+    return false;
 }
 
 int IsExistingDirectory(const std::string& path) {
     WIN32_FIND_DATAA entry;
     UniqueFindHandle search(::FindFirstFileA(path.c_str(), &entry));
-    if (!search) return 0;
-    return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? 1 : 0;
+    const bool folder = search && (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    Log::Write("folder " + Log::Quoted(path) +
+               (folder   ? " is there"
+                : search ? " is a file"
+                         : " is not there"));
+    return folder ? 1 : 0;
 }
 
 bool IsExistingFolder(const std::string& path) {
@@ -63,7 +104,10 @@ bool IsExistingFolder(const std::string& path) {
 
 bool IsExistingFile(const std::string& path) {
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    const bool file =
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    Log::Write("file " + Log::Quoted(path) + (file ? " is there" : " is not there"));
+    return file;
 }
 
 bool IsSameFolder(const std::string& a, const std::string& b) {
@@ -73,13 +117,19 @@ bool IsSameFolder(const std::string& a, const std::string& b) {
 
 bool TransplantSectionIfAbsent(const char* section, const std::string& sourceIni,
                                const std::string& targetIni) {
+    const std::string named = "section [" + std::string(section) + "]";
     std::vector<char> probe(kProbeSize, 0);
     if (::GetPrivateProfileSectionA(section, probe.data(), kProbeSize, targetIni.c_str()) != 0) {
+        Log::Write(named + " is in " + Log::Quoted(targetIni) + " already: left as it is");
         return true;
     }
     // An empty section would only put a header without lines into the reader's file.
     const std::string lines = Ini::ReadSection(sourceIni, section);
-    if (lines.empty()) return false;
+    if (lines.empty()) {
+        Log::Write(named + " has no lines in " + Log::Quoted(sourceIni) + ": nothing written to " +
+                   Log::Quoted(targetIni));
+        return false;
+    }
     return Ini::WriteSection(targetIni, section, lines);
 }
 
@@ -89,21 +139,36 @@ bool OpenForReading(const RunOwner& owner, const std::string& subkey, View view,
                     UniqueRegKey& key) {
     REGSAM access = KEY_READ;
     if (owner.Is64BitWindows()) access |= view == View::k64Bit ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
-    return ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, access, key.Receive()) ==
-           ERROR_SUCCESS;
+    const LONG status =
+        ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, access, key.Receive());
+    const std::string where = "key HKLM\\" + subkey +
+                              (!owner.Is64BitWindows() ? ""
+                               : view == View::k64Bit  ? " (64-bit view)"
+                                                       : " (32-bit view)");
+    Log::Write(status == ERROR_SUCCESS
+                   ? where + " opened"
+                   : where + " not opened: " + Log::ErrorText(static_cast<DWORD>(status)));
+    return status == ERROR_SUCCESS;
 }
 
 bool ReadText(HKEY key, const char* name, std::string& text, DWORD* type) {
     text.clear();
     std::vector<char> buffer(kValueSize, 0);
     DWORD size = kValueSize;
-    if (::RegQueryValueExA(key, name, nullptr, type, reinterpret_cast<BYTE*>(buffer.data()),
-                           &size) != ERROR_SUCCESS) {
+    const std::string value = "value " + Log::Quoted(name);
+    const LONG status =
+        ::RegQueryValueExA(key, name, nullptr, type, reinterpret_cast<BYTE*>(buffer.data()), &size);
+    if (status != ERROR_SUCCESS) {
+        Log::Write(value + " not read: " + Log::ErrorText(static_cast<DWORD>(status)));
         return false;
     }
     const void* end = std::memchr(buffer.data(), '\0', buffer.size());
-    if (end == nullptr) return false;
+    if (end == nullptr) {
+        Log::Write(value + " not read: it fills its 1024 bytes with no end");
+        return false;
+    }
     text.assign(buffer.data(), static_cast<size_t>(static_cast<const char*>(end) - buffer.data()));
+    Log::Write(value + " = " + Log::Quoted(text));
     return true;
 }
 
@@ -144,11 +209,43 @@ bool WriteSection(const std::string& file, const char* section, const std::strin
     std::string block = lines;
     if (block.empty() || block.back() != '\0') block.push_back('\0');
     block.push_back('\0');
-    return ::WritePrivateProfileSectionA(section, block.data(), file.c_str()) != FALSE;
+    const std::string what = "section [" + std::string(section) + "] (" +
+                             std::to_string(LineCount(lines)) + " lines) into " + Log::Quoted(file);
+    if (!::WritePrivateProfileSectionA(section, block.data(), file.c_str())) {
+        Log::Write(Failed("writing " + what, ::GetLastError()));
+        return false;
+    }
+    Log::Write("wrote " + what);
+    return true;
 }
 
 bool WriteValue(const std::string& file, const char* section, const char* key, const char* value) {
-    return ::WritePrivateProfileStringA(section, key, value, file.c_str()) != FALSE;
+    const std::string what =
+        "[" + std::string(section) + "] " + key + "=" + value + " into " + Log::Quoted(file);
+    if (!::WritePrivateProfileStringA(section, key, value, file.c_str())) {
+        Log::Write(Failed("writing " + what, ::GetLastError()));
+        return false;
+    }
+    Log::Write("wrote " + what);
+    return true;
+}
+
+bool SectionReadsBack(const std::string& file, const char* section, const std::string& lines) {
+    const std::string found = ReadSection(file, section);
+    const bool holds = lines.empty() ? !found.empty() : found == lines;
+    const std::string check =
+        "checked section [" + std::string(section) + "] in " + Log::Quoted(file) + ": ";
+    Log::Write(check + (holds ? "it holds its " + std::to_string(LineCount(found)) + " lines"
+                        : found.empty() ? "it is not there"
+                                        : "it holds other lines"));
+    return holds;
+}
+
+size_t LineCount(const std::string& lines) {
+    size_t count = 0;
+    for (const char c : lines) count += c == '\0' ? 1 : 0;
+    if (!lines.empty() && lines.back() != '\0') ++count;
+    return count;
 }
 
 void FlushWrites(const RunOwner& owner) {
@@ -156,6 +253,7 @@ void FlushWrites(const RunOwner& owner) {
     // Every argument null flushes the cache. Windows 95 answers FALSE whatever happened, and
     // no system says what TRUE would promise, so the writes' own results tell the outcome.
     static_cast<void>(::WritePrivateProfileStringA(nullptr, nullptr, nullptr, nullptr));
+    Log::Write("flushed the profile cache (Windows 95/98/ME)");
 }
 
 }  // namespace Ini

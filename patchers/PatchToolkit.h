@@ -13,6 +13,12 @@
 // Shows text in the owner's status box, then plays prompt to its end. Skipped once the
 // wizard is closing, so nothing speaks after the user has closed it.
 void ReportStatus(RunOwner* owner, const char* text, const char* prompt);
+// The same for an outcome that leaves a found screen reader without the display: the run's exit
+// code then says that a failure was told.
+void ReportFailure(RunOwner* owner, const char* text, const char* prompt);
+
+// Every operation below that touches the machine writes its line, with its result (and the
+// system's error on failure), into the installation log of the run in progress.
 
 // Copies source over target, first clearing a read-only bit on either (the source's stays where
 // it cannot be cleared, as on a CD), and leaves the copy without the read-only bit, whatever the
@@ -23,6 +29,10 @@ void ReportStatus(RunOwner* owner, const char* text, const char* prompt);
 // Deletes a file, first clearing its read-only bit (a settings file copied from a CD by an
 // earlier installation has it). False when the file is still there, or the deletion failed.
 [[nodiscard]] bool DeleteClearingReadOnly(const std::string& path);
+
+// Creates a folder (its parent must exist). True when it is there afterwards, made now or
+// before.
+[[nodiscard]] bool CreateFolder(const std::string& path);
 
 // 1 when the path itself names an existing folder (searched unchanged, no wildcard), else 0.
 [[nodiscard]] int IsExistingDirectory(const std::string& path);
@@ -85,6 +95,12 @@ extern const char* const kMissing;
 // Writes one key; false when the platform refused the write.
 [[nodiscard]] bool WriteValue(const std::string& file, const char* section, const char* key,
                               const char* value);
+// The check that a write took: true when the file's section holds exactly lines (as ReadSection
+// returns them), or, with lines empty, any line at all.
+[[nodiscard]] bool SectionReadsBack(const std::string& file, const char* section,
+                                    const std::string& lines = std::string());
+// The number of lines of a section as ReadSection returns it.
+[[nodiscard]] size_t LineCount(const std::string& lines);
 // Windows 95/98/ME keep the last file's writes in a cache and change the file later; this puts
 // them into the file, and is called after each file's writes, before an outcome is told.
 // Elsewhere the writes are in the file already and nothing is done. It cannot fail a step.

@@ -120,7 +120,7 @@ int WindowEyesPatcher::Install(RunOwner* runOwner) {
 
     // A Path written as C:\WinEyes\ names the same folder as C:\WinEyes.
     if (!IsExistingFolder(path)) {
-        ReportStatus(owner, kNotInstalledText, Prompt::kWindowEyesNotInstalled);
+        ReportFailure(owner, kNotInstalledText, Prompt::kWindowEyesNotInstalled);
         return 1;
     }
     // Closed meanwhile: nothing more is copied, and Window-Eyes still counts as found.
@@ -129,7 +129,7 @@ int WindowEyesPatcher::Install(RunOwner* runOwner) {
     if (CopyPatchFiles(path) != 0) {
         ReportStatus(owner, kPatchedText, Prompt::kWindowEyesSuccess);
     } else {
-        ReportStatus(owner, kCopyFailedText, Prompt::kWindowEyesFailed);
+        ReportFailure(owner, kCopyFailedText, Prompt::kWindowEyesFailed);
     }
     return 1;
 }

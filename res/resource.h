@@ -1,6 +1,10 @@
 // Resource and command ids of the wizard. Shared by Setup.rc and the code.
 #pragma once
 
+// The wizard's version, in the version resource and at the head of each run's log.
+#define LUMI_VERSION_NUMBERS 1, 0, 0, 1
+#define LUMI_VERSION_TEXT "1.0.0.1"
+
 // The wizard's window caption, trailing blank included.
 #define IDS_CAPTION_TEXT "Lumitactile Driver Installation "
 

@@ -251,6 +251,7 @@ TEST(DolphinInstall, OutcomeByWhatTheMachineAndMediumHold) {
         held.Reset();
 
         EXPECT_EQ(row.reports, bench.Reports());
+        EXPECT_EQ(row.reports == std::vector<std::string>{failed}, (*bench.dialog)->FailureTold());
         if (row.reports.empty()) {
             EXPECT_EQ("", bench.dialog->StatusText());
         }

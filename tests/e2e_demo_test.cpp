@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "install/InstallLog.h"
 #include "install/Prompts.h"
 #include "tests/support/CallRules.h"
 #include "tests/support/PeFile.h"
@@ -175,7 +176,7 @@ bool Exists(const std::string& path) {
 class ScenarioRun {
 public:
     // Seeds the scenario of this file, runs the wizard on it and takes the snapshots.
-    void Run(const std::string& file) {
+    void Run(const std::string& file, const std::vector<std::string>& environment = {}) {
         ClearScreenReaders();
         std::string error;
         const std::string path = std::string(LUMI_SCENARIO_DIR) + "/" + file;
@@ -194,11 +195,14 @@ public:
         const std::string runFolder = TestProgramFolder() + "\\e2e_demo_run";
         testing_support::RemoveTree(runFolder);
         testing_support::MakeFolders(runFolder);
-        report = RunLikeTheDemo(path, {"LUMI_STANDIN_PACKAGE_MS=4000", "LUMI_STANDIN_LOG=" + log},
-                                runFolder, skipReason);
+        std::vector<std::string> wizardEnvironment = {"LUMI_STANDIN_PACKAGE_MS=4000",
+                                                      "LUMI_STANDIN_LOG=" + log};
+        wizardEnvironment.insert(wizardEnvironment.end(), environment.begin(), environment.end());
+        report = RunLikeTheDemo(path, wizardEnvironment, runFolder, skipReason);
         if (!skipReason.empty()) return;
         trace = ReadTextFile(runFolder + "\\trace.log");
         after = simpc::TakeSnapshot(scenario);
+        logBlock = simpc::LastLogBlock(ReadTextFile(InstallLog::FilePath()));
         const std::string lines = ReadTextFile(log);
         for (size_t at = lines.find("package "); at != std::string::npos;
              at = lines.find("package ", at + 1)) {
@@ -256,11 +260,57 @@ public:
         }
     }
 
+    // Every change the run made is in its installation log, with its result: each file copied,
+    // folder created, file deleted, and each INI section written, where it was written.
+    void ExpectChangesLogged() const {
+        ASSERT_FALSE(logBlock.empty()) << "the run wrote no installation log";
+        std::vector<std::string> done;  // the log's lines of steps that did something
+        const std::string lowered = simpc::Lower(logBlock);
+        for (size_t start = 0; start < lowered.size();) {
+            size_t end = lowered.find("\r\n", start);
+            if (end == std::string::npos) end = lowered.size();
+            const std::string line = lowered.substr(start, end - start);
+            for (const char* verb :
+                 {"ms  copied ", "ms  wrote ", "ms  deleted ", "ms  created folder "}) {
+                if (line.find(verb) != std::string::npos) done.push_back(line);
+            }
+            start = end + 2;
+        }
+        auto logged = [&](const std::string& path, const std::string& also) {
+            return std::any_of(done.begin(), done.end(), [&](const std::string& line) {
+                return line.find("\"" + path + "\"") != std::string::npos &&
+                       line.find(also) != std::string::npos;
+            });
+        };
+        for (std::string id : ChangedPaths()) {
+            if (id.back() == '\\') id.pop_back();
+            EXPECT_TRUE(logged(id, "")) << id << " changed, and the log does not say so:\n"
+                                        << logBlock;
+            const auto file = after.files.find(id);
+            if (file == after.files.end() || !file->second.isIni) continue;
+            const auto old = before.files.find(id);
+            for (const simpc::IniSection& section : file->second.sections) {
+                const bool same =
+                    old != before.files.end() &&
+                    std::any_of(old->second.sections.begin(), old->second.sections.end(),
+                                [&](const simpc::IniSection& was) {
+                                    return simpc::Lower(was.name) == simpc::Lower(section.name) &&
+                                           was.entries.size() == section.entries.size();
+                                });
+                // A file copied whole is logged as copied; sections are written one by one.
+                if (same || logged(id, "ms  copied ")) continue;
+                EXPECT_TRUE(logged(id, "[" + simpc::Lower(section.name) + "]"))
+                    << "[" << section.name << "] of " << id << " is not in the log";
+            }
+        }
+    }
+
     bool loaded = false;
     std::string skipReason;  // set when this bench cannot give the scenario what it needs
     simpc::Scenario scenario;
     simpc::RunReport report;
-    std::string trace;  // Wine's traces of the wizard's run
+    std::string trace;     // Wine's traces of the wizard's run
+    std::string logBlock;  // the wizard's installation log of the run
     simpc::Snapshot before;
     simpc::Snapshot after;
     int packageStarts = 0;
@@ -473,8 +523,15 @@ TEST_F(TypicalPc, MakesOnlyCallsTheOldestSystemsAcceptAndStartsSafely) {
     ExpectTheOldSystemsCallRules(run->trace, run->report.wizardPid, false);
 }
 
-TEST_F(TypicalPc, ChangesNothingBeyondTheFilesOfTheDisplay) {
-    const std::set<std::string> expected = {
+TEST_F(TypicalPc, LogsEveryChangeAndEndsWithExitCodeZero) {
+    run->ExpectChangesLogged();
+    EXPECT_EQ(0u, run->report.exitCode);
+    EXPECT_NE(std::string::npos, run->logBlock.find("the wizard ends, exit code 0\r\n"));
+}
+
+// What a run on the typical PC changes: the files of the display, and nothing else.
+std::set<std::string> TypicalPcChanges() {
+    return {
         simpc::Lower(kJaws11 + "Drivers\\Braille\\LumiTac\\"),
         simpc::Lower(kJaws11 + "Drivers\\Braille\\LumiTac\\LumiTac.jlb"),
         simpc::Lower(kJaws11 + "braille.ini"),
@@ -509,6 +566,10 @@ TEST_F(TypicalPc, ChangesNothingBeyondTheFilesOfTheDisplay) {
         simpc::Lower(kDolphin + "Snova 12\\Settings\\QTL1.bk0"),
         simpc::Lower(kDolphin + "Snova 12\\Settings\\QTL1.bk1"),
     };
+}
+
+TEST_F(TypicalPc, ChangesNothingBeyondTheFilesOfTheDisplay) {
+    const std::set<std::string> expected = TypicalPcChanges();
     EXPECT_EQ(expected, run->ChangedPaths());
     run->ExpectPlacedFilesUsable();
     // The registry is only read.
@@ -630,6 +691,22 @@ TEST_F(TypicalPc, HalAndSupernovaGetTheDeviceSectionAndFileAndLoseTheOldBackup) 
     }
 }
 
+// ---- The installation log ------------------------------------------------------------------
+
+// A temporary folder where the log cannot be written (here: one that does not exist) changes
+// nothing of the run.
+TEST(InstallLog, AnUnwritableTemporaryFolderChangesNothingElse) {
+    const std::string missing = "C:\\no temporary folder here";
+    ScenarioRun run;
+    run.Run("typical-xp.scenario", {"TMP=" + missing, "TEMP=" + missing});
+    ASSERT_TRUE(run.loaded);
+    ASSERT_TRUE(run.report.ended) << run.report.Problem();
+    EXPECT_EQ(run.scenario.expectedStatus, run.report.statusTexts);
+    EXPECT_EQ(TypicalPcChanges(), run.ChangedPaths());
+    EXPECT_EQ(0u, run.report.exitCode);
+    EXPECT_FALSE(testing_support::FolderExists(missing));
+}
+
 // ---- Today's PC: JAWS of both bitnesses ------------------------------------------------------
 
 // The 64-bit JAWS gets the medium's 64-bit driver, or, where the medium has none, nothing at all;
@@ -677,8 +754,14 @@ TEST_P(OtherScenario, RunsToTheEndWithTheStatusTextsTheScenarioExpects) {
     ASSERT_FALSE(run.scenario.expectedStatus.empty()) << "the scenario expects nothing";
     EXPECT_TRUE(run.report.RanToEnd()) << run.report.Problem();
     EXPECT_EQ(run.scenario.expectedStatus, run.report.statusTexts);
-    // Only the NT family runs the driver package, and its window is announced.
-    const bool nt = run.scenario.windows != "win98";
+    // Only the NT family runs the driver package, where the medium has it, and its window is
+    // announced.
+    const bool packageOnMedium =
+        std::none_of(run.scenario.mediumRemovals.begin(), run.scenario.mediumRemovals.end(),
+                     [](const std::string& removed) {
+                         return simpc::Lower(removed) == "driver\\xp\\lumitactile.exe";
+                     });
+    const bool nt = run.scenario.windows != "win98" && packageOnMedium;
     EXPECT_EQ(nt ? 1 : 0, run.packageStarts);
     const std::vector<std::string>& prompts = run.report.prompts;
     EXPECT_EQ(nt, std::find(prompts.begin(), prompts.end(), Prompt::kCheckDialog) != prompts.end());
@@ -688,6 +771,10 @@ TEST_P(OtherScenario, RunsToTheEndWithTheStatusTextsTheScenarioExpects) {
               prompts.back());
     ExpectTheOldSystemsCallRules(run.trace, run.report.wizardPid, run.scenario.windows == "win98");
     run.ExpectPlacedFilesUsable();
+    run.ExpectChangesLogged();
+    if (run.scenario.expectedExit >= 0) {
+        EXPECT_EQ(static_cast<unsigned long>(run.scenario.expectedExit), run.report.exitCode);
+    }
     // On 64-bit Windows each screen reader's key is in the view of its own kind alone, so the
     // wizard found each one where its kind keeps it.
     if (simpc::ThisHostWindows() != simpc::HostWindows::kWindows32) {
@@ -713,7 +800,8 @@ INSTANTIATE_TEST_SUITE_P(Scenarios, OtherScenario,
                                          "windows-10-x64.scenario",
                                          "windows-10-x64-no-jaws64-driver.scenario",
                                          "installed-from-cd.scenario", "leftover-readers.scenario",
-                                         "medium-without-jaws-section.scenario"),
+                                         "medium-without-jaws-section.scenario",
+                                         "medium-without-driver-package.scenario"),
                          [](const testing::TestParamInfo<const char*>& info) {
                              std::string name = info.param;
                              name = name.substr(0, name.find('.'));

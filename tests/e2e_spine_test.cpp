@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "install/InstallLog.h"
 #include "tests/support/TestSupport.h"
 #include "tools/demo/simpc/Machine.h"
+#include "tools/demo/simpc/Transcript.h"
 #include "tools/uidriver/UiDriver.h"
 
 using testing_support::MediumFolder;
@@ -95,7 +97,8 @@ TEST_P(OnEachWindowsFamily, RunsTheWholeSequence) {
         if (!windows.skipReason.empty()) GTEST_SKIP() << windows.skipReason;
         const SetupRun run = RunSetup(MediumFolder(), PressInstall());
         EXPECT_TRUE(run.outcome.ended) << row.windows;
-        EXPECT_EQ(0u, run.outcome.exitCode) << row.windows;
+        // No screen reader here, and no failure told: exit code 2 for a script.
+        EXPECT_EQ(2u, run.outcome.exitCode) << row.windows;
         EXPECT_TRUE(run.outcome.InstallStayedDisabled()) << row.windows;
         // Headless Wine plays no prompt, so a text can live for less than the driver's poll:
         // only the order of the texts seen is certain. While the package runs, the welcome
@@ -160,7 +163,7 @@ TEST(SetupExe, CancelWhileThePackageIsOpenEndsTheWizardAtOnce) {
     plan.commands.push_back({8, 0});
     const SetupRun run = RunSetup(MediumFolder(), plan, 4000);
     ASSERT_TRUE(run.outcome.ended);
-    EXPECT_EQ(0u, run.outcome.exitCode);
+    EXPECT_EQ(3u, run.outcome.exitCode) << "closed before the verdict";
     long windowAt = -1, exitAt = -1;
     for (const auto& event : run.outcome.events) {
         if (event.kind == uidriver::Event::kWindow) windowAt = event.ms;
@@ -170,6 +173,12 @@ TEST(SetupExe, CancelWhileThePackageIsOpenEndsTheWizardAtOnce) {
     EXPECT_LT(exitAt - windowAt, 2000) << "the wizard does not wait for the package";
     EXPECT_EQ(std::vector<std::string>{kWelcome}, run.outcome.StatusTexts())
         << "no verdict after a close";
+    // The log tells support where the user closed the wizard, and ends with it.
+    const std::string log = simpc::LastLogBlock(ReadTextFile(InstallLog::FilePath()));
+    EXPECT_NE(std::string::npos, log.find("closed by the user during the driver package")) << log;
+    const std::string end =
+        "the wizard ends, exit code 3 (closed by the user before the verdict)\r\n";
+    EXPECT_EQ(end, log.substr(log.size() - std::min(log.size(), end.size()))) << log;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "app/MainDialog.h"
 #include "framework/Thread.h"
 #include "app/InstallWorker.h"
+#include "install/InstallLog.h"
 #include "install/Prompts.h"
 #include "res/resource.h"
 #include "tests/support/TestSupport.h"
@@ -85,21 +86,29 @@ TEST(InstallWorker, RunsGreetingThenVerdictForEveryOsKind) {
 
         EXPECT_EQ(row.packageRuns ? 1 : 0, medium.Starts());
         EXPECT_TRUE(watcherEnded);
+        // A package that the NT families could not start is told right after the attempt: the
+        // display cannot work without its driver.
+        const bool notStarted = !row.packageOnMedium;
         const auto entries = dialog.prompts.Entries();
-        ASSERT_EQ(3u, entries.size());
+        ASSERT_EQ(notStarted ? 4u : 3u, entries.size());
         EXPECT_EQ(Prompt::kStart, entries[0].prompt);
         EXPECT_EQ(kWelcome, entries[0].statusText) << "the text comes before its prompt";
         EXPECT_EQ(Prompt::kWelcome, entries[1].prompt);
-        EXPECT_EQ(Prompt::kNoScreenReader, entries[2].prompt);
-        EXPECT_EQ(kNoScreenReader, entries[2].statusText);
-        EXPECT_TRUE(entries[2].statusVisible) << "the verdict is hidden while it is told";
+        if (notStarted) {
+            EXPECT_EQ(Prompt::kDriverFailed, entries[2].prompt);
+            EXPECT_EQ(kPackageNotStartedText, entries[2].statusText);
+        }
+        EXPECT_EQ(Prompt::kNoScreenReader, entries.back().prompt);
+        EXPECT_EQ(kNoScreenReader, entries.back().statusText);
+        EXPECT_TRUE(entries.back().statusVisible) << "the verdict is hidden while it is told";
+        EXPECT_EQ(notStarted ? kExitFailureTold : kExitNoScreenReader, dialog->ExitCode());
         EXPECT_FALSE(dialog.StatusVisible()) << "hidden again at the end";
         EXPECT_TRUE(dialog->ProgramDir.empty()) << "the close released it";
     }
 }
 
 // Any one screen reader found, whatever its patch gave, leads to the restart verdict. SAM alone
-// is no screen reader.
+// is no screen reader. The exit code tells a script whether a failure was told.
 TEST(InstallWorker, AnyFoundScreenReaderLeadsToTheRestartVerdict) {
     enum Reader { kNone, kWindowEyes, kSamAlone, kDolphin, kJaws, kJaws64WithoutDriver };
     const struct {
@@ -107,15 +116,19 @@ TEST(InstallWorker, AnyFoundScreenReaderLeadsToTheRestartVerdict) {
         Reader reader;
         const char* verdict;
         const char* prompt;
-    } rows[] = {{"none", kNone, kNoScreenReader, Prompt::kNoScreenReader},
-                {"Window-Eyes, its folder gone", kWindowEyes, kRestart, Prompt::kRestart},
-                {"Dolphin's SAM alone", kSamAlone, kNoScreenReader, Prompt::kNoScreenReader},
-                {"Dolphin's SAM and Hal", kDolphin, kRestart, Prompt::kRestart},
-                {"JAWS, its driver not copied", kJaws, kRestart, Prompt::kRestart},
-                // Told that the medium lacks its driver; it is there, and no other screen reader
-                // is to be installed.
-                {"64-bit JAWS, the medium without its driver", kJaws64WithoutDriver, kRestart,
-                 Prompt::kRestart}};
+        int exitCode;
+    } rows[] = {
+        {"none", kNone, kNoScreenReader, Prompt::kNoScreenReader, kExitNoScreenReader},
+        {"Window-Eyes, its folder gone", kWindowEyes, kRestart, Prompt::kRestart, kExitFailureTold},
+        {"Dolphin's SAM alone", kSamAlone, kNoScreenReader, Prompt::kNoScreenReader,
+         kExitNoScreenReader},
+        {"Dolphin's SAM and Hal, the medium without their files", kDolphin, kRestart,
+         Prompt::kRestart, kExitFailureTold},
+        {"JAWS, its driver not copied", kJaws, kRestart, Prompt::kRestart, kExitFailureTold},
+        // Told that the medium lacks its driver; it is there, and no other screen reader is to
+        // be installed.
+        {"64-bit JAWS, the medium without its driver", kJaws64WithoutDriver, kRestart,
+         Prompt::kRestart, kExitFailureTold}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
         testing_support::ScopedMachineKey windowEyes("Software\\GW Micro, Inc.",
@@ -138,7 +151,7 @@ TEST(InstallWorker, AnyFoundScreenReaderLeadsToTheRestartVerdict) {
                 break;
             case kDolphin:
                 testing_support::MakeFolders(dolphin.Path() + "\\Sam");
-                testing_support::MakeFolders(dolphin.Path() + "\\Hal");
+                testing_support::MakeFolders(dolphin.Path() + "\\Hal\\defaults");
                 break;
             case kJaws:
                 testing_support::MakeFolders(medium / "jaws11");
@@ -158,6 +171,7 @@ TEST(InstallWorker, AnyFoundScreenReaderLeadsToTheRestartVerdict) {
         EXPECT_EQ(row.prompt, entries.back().prompt);
         EXPECT_EQ(row.verdict, entries.back().statusText);
         EXPECT_TRUE(entries.back().statusVisible);
+        EXPECT_EQ(row.exitCode, dialog->ExitCode());
     }
 }
 
@@ -355,6 +369,53 @@ TEST(InstallWorker, NoPackageStartsAfterAClose) {
     PressInstallAndWaitForTheEnd(dialog);
     ::Sleep(1000);  // a package started now would have logged its start by then
     EXPECT_EQ(0, medium.Starts());
+}
+
+// The log is one file in the temporary folder; each run appends its block, and a log over
+// 1 MiB makes way for a new one, replacing the older one kept. Lines after the run's log is
+// gone go nowhere, and a folder where no log can be written keeps none.
+TEST(InstallLog, AppendsEachRunsBlockAndMakesWayForANewOneOverOneMebibyte) {
+    const struct {
+        const char* label;
+        size_t before;  // bytes already in the log; 0: no log yet
+        bool madeWay;
+    } rows[] = {{"no log yet", 0, false},
+                {"a log of earlier runs", 3000, false},
+                {"just 1 MiB", 1024 * 1024, false},
+                {"over 1 MiB", 1024 * 1024 + 1, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        TempDir folder;
+        testing_support::ScopedEnvironment tmp("TMP", folder.Path());
+        const std::string earlier = std::string(row.before, 'x');
+        if (row.before > 0)
+            testing_support::WriteTextFile(folder / "Lumitactile Setup.log", earlier);
+        testing_support::WriteTextFile(folder / "Lumitactile Setup.old.log", "the oldest runs");
+        {
+            InstallLog log;
+            ASSERT_TRUE(log.Open("9.8.7.6"));
+            InstallLog::Write("a step");
+        }
+        InstallLog::Write("a line after the run's log is gone");
+
+        const std::string text = testing_support::ReadTextFile(folder / "Lumitactile Setup.log");
+        const std::string kept = row.madeWay ? std::string() : earlier;
+        EXPECT_EQ(kept, text.substr(0, kept.size()));
+        EXPECT_EQ(row.madeWay ? earlier : "the oldest runs",
+                  testing_support::ReadTextFile(folder / "Lumitactile Setup.old.log"));
+        const std::string block = text.substr(kept.size());
+        EXPECT_EQ(0u, block.find("\r\n==== Lumitactile Setup 9.8.7.6, run of ")) << block;
+        EXPECT_NE(std::string::npos, block.find(" ms  a step\r\n")) << block;
+        EXPECT_EQ(std::string::npos, block.find("after the run")) << block;
+        for (size_t at = block.find('\n'); at != std::string::npos; at = block.find('\n', at + 1)) {
+            EXPECT_EQ('\r', block[at - 1]) << "a line not ended by CR LF";
+        }
+    }
+    testing_support::ScopedEnvironment nowhere("TMP", "C:\\no temporary folder here");
+    InstallLog log;
+    EXPECT_FALSE(log.Open("9.8.7.6"));
+    InstallLog::Write("a step");
+    EXPECT_FALSE(testing_support::FolderExists("C:\\no temporary folder here"));
 }
 
 }  // namespace

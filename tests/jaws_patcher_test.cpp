@@ -336,6 +336,7 @@ TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
             EXPECT_EQ(row.expectedPrompt, played[0].prompt);
             EXPECT_EQ(row.expectedText, played[0].statusText);  // shown before the prompt
             EXPECT_EQ(row.expectedText, machine.dialog.StatusText());
+            EXPECT_EQ(row.expectedText != kSuccessText, machine.dialog->FailureTold());
         }
     }
 }
@@ -821,6 +822,8 @@ TEST(JawsInstall, SecondRunAddsNothingTwice) {
 // The user closes the wizard while the worker patches: the version in hand is finished, the
 // others are left alone and nothing is reported.
 TEST(JawsInstall, ClosingStopsBetweenVersions) {
+    TempDir logFolder;
+    ScopedEnvironment tmp("TMP", logFolder.Path());
     JawsMachine machine;
     std::vector<std::string> folders;
     for (int i = 0; i < 15; ++i) {
@@ -858,6 +861,15 @@ TEST(JawsInstall, ClosingStopsBetweenVersions) {
         EXPECT_NE(Prompt::kJawsFailed, prompt);
         EXPECT_NE(Prompt::kRestart, prompt);
     }
+    // The log says where the user closed the wizard, and ends with what the run came to.
+    EXPECT_EQ(kExitClosed, machine.dialog->ExitCode());
+    machine.dialog.DestroyDialog();
+    const std::string log = ReadTextFile(logFolder / "Lumitactile Setup.log");
+    EXPECT_NE(std::string::npos, log.find("closed by the user during the JAWS patch")) << log;
+    const std::string end =
+        "the wizard ends, exit code 3 (closed by the user before the verdict)\r\n";
+    ASSERT_GE(log.size(), end.size());
+    EXPECT_EQ(end, log.substr(log.size() - end.size()));
 }
 
 }  // namespace

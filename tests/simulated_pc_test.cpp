@@ -104,6 +104,7 @@ TEST(ScenarioFile, NamesTheLineOfEachMistake) {
         {"\n\nfolders C:\\x\n", "test:3: unknown directive \"folders\""},
         {"windows win10\nkey64 HKLM\\Software\\x\n", "test:2: key64 needs a \"windows"},
         {"medium-readonly yes\n", "test:1: medium-readonly takes nothing after it"},
+        {"expect-exit 12\n", "test:1: expect-exit needs an exit code such as 0"},
         {"medium-file jaws\\x.ini\n[a]\n", "test:1: the file's content has no line \"end\""},
     };
     for (const Case& c : cases) {
@@ -128,18 +129,26 @@ TEST(ScenarioFile, ExpandsEnvironmentVariablesInPaths) {
               Parse("folder %PROGRAMFILES%\\Dolphin\n").folders.at(0).path);
 }
 
-TEST(ScenarioFile, EveryShippedScenarioReads) {
-    for (const char* name :
-         {"typical-xp", "no-screen-reader", "windows-98", "readers-running", "medium-missing-file",
-          "windows-10-x64", "windows-10-x64-no-jaws64-driver"}) {
+TEST(ScenarioFile, EveryShippedScenarioReadsAndSaysWhatItExpects) {
+    WIN32_FIND_DATAA entry;
+    HANDLE search =
+        ::FindFirstFileA((std::string(LUMI_SCENARIO_DIR) + "\\*.scenario").c_str(), &entry);
+    ASSERT_NE(INVALID_HANDLE_VALUE, search);
+    int count = 0;
+    do {
+        const std::string name = entry.cFileName;
         simpc::Scenario scenario;
         std::string error;
-        EXPECT_TRUE(simpc::LoadScenario(std::string(LUMI_SCENARIO_DIR) + "/" + name + ".scenario",
-                                        scenario, error))
+        EXPECT_TRUE(
+            simpc::LoadScenario(std::string(LUMI_SCENARIO_DIR) + "/" + name, scenario, error))
             << error;
         EXPECT_FALSE(scenario.description.empty()) << name;
         EXPECT_FALSE(scenario.expectedStatus.empty()) << name;
-    }
+        EXPECT_LE(0, scenario.expectedExit) << name;
+        ++count;
+    } while (::FindNextFileA(search, &entry));
+    ::FindClose(search);
+    EXPECT_LT(0, count) << "no scenario found";
 }
 
 // ---- Seeding the machine ---------------------------------------------------------------------

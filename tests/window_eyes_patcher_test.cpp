@@ -150,12 +150,13 @@ public:
                 allUsers / "Application Data\\GW Micro\\Window-Eyes\\users\\default\\braille.ini"};
     }
 
-    // Exactly one report: this text, then this prompt.
+    // Exactly one report: this text, then this prompt; all but success count as a failure told.
     void ExpectReport(const char* text, const char* prompt) {
         const auto entries = dialog.prompts.Entries();
         ASSERT_EQ(1u, entries.size());
         EXPECT_EQ(prompt, entries[0].prompt);
         EXPECT_EQ(text, entries[0].statusText);
+        EXPECT_EQ(std::string(prompt) != Prompt::kWindowEyesSuccess, dialog->FailureTold());
     }
 
     TempDir medium;

@@ -21,6 +21,12 @@ if [ ! -d "$tree/.git" ]; then
 fi
 echo "mutants: building the clone in $tree (log: $work/build.log)"
 (cd "$tree" && make build) >"$work/build.log" 2>&1 || { echo "mutants: the clone does not build" >&2; exit 2; }
+# Without a mutant every test must pass, or a mutant's failure would prove nothing.
+echo "mutants: running the tests of the clone as it is (log: $work/baseline.log)"
+if ! (cd "$tree/build/x86_64" && ctest --output-on-failure) >"$work/baseline.log" 2>&1; then
+    echo "mutants: the clone's own tests fail; see $work/baseline.log" >&2
+    exit 2
+fi
 
 # Applies one mutant to the clone: prints nothing and succeeds, or says why it cannot.
 apply() {
@@ -63,10 +69,11 @@ run_one() {
     elif ! cmake --build "$tree/build/x86_64" -j2 >"$log.build" 2>&1; then
         verdict="DOES NOT BUILD (see $log.build)"
         broken=$((broken + 1))
-    elif ! (cd "$tree/build/x86_64" && ctest -R "$caughtBy" >"$log.first" 2>&1); then
+    elif ! (cd "$tree/build/x86_64" && ctest --output-on-failure -R "$caughtBy" >"$log.first" 2>&1); then
         verdict="caught by $(failed_entries "$log.first")"
         caught=$((caught + 1))
-    elif ! (cd "$tree/build/x86_64" && ctest -E "$caughtBy" --stop-on-failure >"$log.rest" 2>&1); then
+    elif ! (cd "$tree/build/x86_64" && ctest --output-on-failure -E "$caughtBy" --stop-on-failure \
+                >"$log.rest" 2>&1); then
         verdict="caught by $(failed_entries "$log.rest") (not by $caughtBy)"
         caught=$((caught + 1))
     else

@@ -7,15 +7,6 @@
 
 #include "framework/Handles.h"
 
-// CreateFileA fails with INVALID_HANDLE_VALUE, not null. The wizard opens no file itself; the
-// tools and tests do.
-struct FileHandleTraits {
-    using Handle = HANDLE;
-    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
-    static void Close(Handle h) { ::CloseHandle(h); }
-};
-using UniqueFile = UniqueOwner<FileHandleTraits>;
-
 // Files, folder trees, registry keys and environment of the machine the tools and tests run on
 // (a Wine prefix), shared by the tests' fixtures, the simulated PC, the benchmark and the
 // stand-ins.

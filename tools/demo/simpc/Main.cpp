@@ -10,10 +10,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/InstallWorker.h"
+#include "install/InstallLog.h"
 #include "tools/demo/simpc/Machine.h"
 #include "tools/demo/simpc/Scenario.h"
 #include "tools/demo/simpc/Snapshot.h"
@@ -159,12 +161,33 @@ std::string RunWizard(const std::string& root, const Options& options) {
     return lines;
 }
 
+// Where the wizard writes its installation log: its temporary folder, which the environment it
+// was given names (TMP first, then TEMP, as the system looks), else this program's own.
+std::string WizardLogPath(const Options& options) {
+    for (const char* variable : {"TMP=", "TEMP="}) {
+        for (const std::string& entry : options.environment) {
+            if (simpc::Lower(entry.substr(0, std::strlen(variable))) == simpc::Lower(variable)) {
+                std::string folder = entry.substr(std::strlen(variable));
+                if (!folder.empty() && folder.back() != '\\') folder += '\\';
+                return folder + "Lumitactile Setup.log";
+            }
+        }
+    }
+    return InstallLog::FilePath();
+}
+
 int Report(const simpc::Scenario& scenario, const simpc::Snapshot& before,
-           const simpc::Snapshot& after, const simpc::RunReport& run) {
+           const simpc::Snapshot& after, const simpc::RunReport& run, const Options& options) {
     std::printf("Transcript: every status text and prompt, in ms since \"Install\" was pressed\n");
     std::printf("%s\n", simpc::FormatTranscript(run).c_str());
     std::printf("What changed on the machine\n%s\n",
                 simpc::FormatChanges(simpc::DiffSnapshots(scenario, before, after)).c_str());
+    const std::string logPath = WizardLogPath(options);
+    std::string log;
+    const std::string block =
+        machine::ReadWholeFile(logPath, log) ? simpc::LastLogBlock(log) : std::string();
+    std::printf("The wizard's installation log of this run (%s)\n%s\n", logPath.c_str(),
+                block.empty() ? "  none was written\n" : block.c_str());
     std::printf("Verdict: %s\n",
                 run.verdict.empty() ? "none was told" : ("\"" + run.verdict + "\"").c_str());
     if (!scenario.expectedStatus.empty()) {
@@ -184,8 +207,14 @@ int Report(const simpc::Scenario& scenario, const simpc::Snapshot& before,
         std::printf("The wizard did not run to its end: %s.\n", run.Problem().c_str());
         return kNotToTheEnd;
     }
-    std::printf("The wizard ran to its end in %.1f s (from \"Install\" to the end of Setup.exe).\n",
-                run.endMs / 1000.0);
+    std::printf(
+        "The wizard ran to its end in %.1f s (from \"Install\" to the end of Setup.exe), "
+        "exit code %lu.\n",
+        run.endMs / 1000.0, run.exitCode);
+    if (scenario.expectedExit >= 0 &&
+        run.exitCode != static_cast<unsigned long>(scenario.expectedExit)) {
+        std::printf("The scenario expects exit code %d.\n", scenario.expectedExit);
+    }
     return 0;
 }
 
@@ -245,5 +274,5 @@ int main(int argc, char** argv) {
     // Setup.exe has ended, so the trace is complete.
     std::string trace;
     static_cast<void>(machine::ReadWholeFile(options.trace, trace));
-    return Report(scenario, before, after, simpc::ReadRun(driverOutput, trace));
+    return Report(scenario, before, after, simpc::ReadRun(driverOutput, trace), options);
 }

@@ -273,6 +273,11 @@ bool ParseScenario(const std::string& text, const std::string& name, Scenario& s
         } else if (directive == "expect") {
             if (argument.empty()) return fail(i, "expect needs a status text");
             scenario.expectedStatus.push_back(argument);
+        } else if (directive == "expect-exit") {
+            if (argument.size() != 1 || argument[0] < '0' || argument[0] > '9') {
+                return fail(i, "expect-exit needs an exit code such as 0");
+            }
+            scenario.expectedExit = argument[0] - '0';
         } else if (directive == "end") {
             return fail(i, "\"end\" without a file line before it");
         } else {

@@ -34,6 +34,7 @@
 //                            system with every file read-only, as a CD is (a read-only bind
 //                            mount: the host must allow mounts, as root)
 //   expect <text>            the status texts of the run, in order (what the tests check)
+//   expect-exit <code>       Setup.exe's exit code at the end of the run
 //
 // Paths and values may name environment variables (%APPDATA%, %ProgramFiles%); they are expanded
 // when the file is read. %ProgramFiles% is where 32-bit programs go, whatever the bitness of the
@@ -81,6 +82,7 @@ struct Scenario {
     std::vector<File> mediumFiles;            // paths relative to the medium root
     bool mediumReadOnly = false;              // the medium is read-only, as a CD is
     std::vector<std::string> expectedStatus;
+    int expectedExit = -1;  // -1: not given
 
     // Every folder whose contents the snapshots cover, with its group: the created and watched
     // folders and the folders of the files, each once.

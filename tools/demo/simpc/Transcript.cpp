@@ -236,6 +236,11 @@ RunReport ReadRun(const std::string& driverOutput, const std::string& trace) {
     return report;
 }
 
+std::string LastLogBlock(const std::string& log) {
+    const size_t heading = log.rfind("==== Lumitactile Setup ");
+    return heading == std::string::npos ? std::string() : log.substr(heading);
+}
+
 std::string FormatTranscript(const RunReport& report) {
     std::string text;
     char number[32];

@@ -38,6 +38,10 @@ RunReport ReadRun(const std::string& driverOutput, const std::string& trace);
 
 std::string FormatTranscript(const RunReport& report);
 
+// The last run's block of an installation log: from its last heading line to the end; empty
+// when the log has none.
+std::string LastLogBlock(const std::string& log);
+
 // Status texts as read back from the edit control, without the half-changed texts a poll can
 // catch while the text is being replaced (a text cut short that the next one begins with).
 std::vector<std::string> SettledTexts(const std::vector<std::string>& texts);
