@@ -113,10 +113,11 @@ int JawsPatcher::Install(RunOwner* runOwner) {
         ++versionsRead;
         const bool is64Bit = version.view == Registry::View::k64Bit;
         std::string driver;
+        const bool mediumKnown =
+            owner->MediumPath(is64Bit ? kDriver64Source : kDriverSource, driver);
         // A 64-bit JAWS cannot load the 32-bit driver, and entries for a driver it cannot load
         // would have it report a broken display: without its own driver nothing of it changes.
-        if (owner->MediumPath(is64Bit ? kDriver64Source : kDriverSource, driver) && is64Bit &&
-            !IsExistingFile(driver)) {
+        if (is64Bit && mediumKnown && !IsExistingFile(driver)) {
             noDriver64 = true;
             continue;
         }
@@ -299,8 +300,8 @@ bool JawsPatcher::InstallKeyMaps(const std::string& targetFolder, const std::str
             // not read back from the file itself.
             const bool written = Ini::WriteSection(folder + name, kKeysSection, keys);
             Ini::FlushWrites(*owner);
-            if (written && Ini::SectionReadsBack(folder + name, kKeysSection, keys))
-                keysHeld = true;
+            if (!written) continue;
+            if (Ini::SectionReadsBack(folder + name, kKeysSection, keys)) keysHeld = true;
         }
     } while (::FindNextFileA(search.Get(), &entry));
     return !languageFolders || keysHeld;

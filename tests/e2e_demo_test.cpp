@@ -61,26 +61,13 @@ std::string Section(const std::string& file, const char* section) {
     return lines;
 }
 
-// A path on Wine's Z: drive as the Linux file system names it.
-std::string UnixPath(const std::string& path) {
-    std::string linuxPath = path.substr(2);
-    std::replace(linuxPath.begin(), linuxPath.end(), '\\', '/');
-    return linuxPath;
-}
-
-std::string ShellQuoted(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 // The demo's own run, started the way make demo starts simpc: from a Linux shell that sends
 // simpc's output and its standard error to files. Wine writes a program's traces to the Linux
 // standard error it inherited, whatever its Windows handles say, so only a shell can catch the
 // traces of the wizard (which the demo reads its texts and prompts from). simpc seeds the
 // scenario, holds its files, runs the wizard from the medium (or a copy in folder) and writes the
-// UI driver's events to folder\run.log. folder must lie on the Z: drive. When simpc says this
-// host cannot give the scenario what it needs, cannotRunHere tells why.
+// UI driver's events to folder\run.log. When simpc says this host cannot give the scenario what
+// it needs, cannotRunHere tells why.
 simpc::RunReport RunLikeTheDemo(const std::string& scenario,
                                 const std::vector<std::string>& environment,
                                 const std::string& folder, std::string& cannotRunHere) {
@@ -88,14 +75,15 @@ simpc::RunReport RunLikeTheDemo(const std::string& scenario,
     const std::string trace = folder + "\\trace.log";
     // The bench's own loader, which wine-run hands down (the wine command may pick a loader
     // this host cannot run).
-    std::string script = "$LUMI_WINE_LOADER " + ShellQuoted(simpc) + " " + ShellQuoted(scenario) +
-                         " " + ShellQuoted(MediumFolder()) + " " + ShellQuoted(folder) + " " +
-                         ShellQuoted(trace) + " --timeout " + std::to_string(kRunLimitMs / 1000);
-    for (const std::string& entry : environment) script += " --env " + ShellQuoted(entry);
+    std::string script =
+        "$LUMI_WINE_LOADER " + machine::ShellQuoted(simpc) + " " + machine::ShellQuoted(scenario) +
+        " " + machine::ShellQuoted(MediumFolder()) + " " + machine::ShellQuoted(folder) + " " +
+        machine::ShellQuoted(trace) + " --timeout " + std::to_string(kRunLimitMs / 1000);
+    for (const std::string& entry : environment) script += " --env " + machine::ShellQuoted(entry);
     // The wizard's own calls are traced, to be checked against the old systems' rules.
-    script += " --relay " + ShellQuoted(testing_support::kRuleBearingCalls);
-    script += " >" + ShellQuoted(UnixPath(folder + "\\report.txt")) + " 2>" +
-              ShellQuoted(UnixPath(trace));
+    script += " --relay " + machine::ShellQuoted(testing_support::kRuleBearingCalls);
+    script += " >" + machine::ShellQuoted(machine::HostPath(folder + "\\report.txt")) + " 2>" +
+              machine::ShellQuoted(machine::HostPath(trace));
     int status = 0;
     std::string shell;
     if (!machine::RunHostCommand(script, kRunLimitMs + 30000, status, shell)) {

@@ -8,16 +8,11 @@
 
 namespace machine {
 
-namespace {
-
-// A text as one word of a shell command line.
 std::string ShellQuoted(const std::string& text) {
     std::string quoted = "'";
     for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
 }
-
-}  // namespace
 
 std::string HostPath(const std::string& path) {
     // Wine's own export, absent from Windows: it is looked up, not imported.

@@ -48,6 +48,8 @@ void DeleteValue(HKEY root, const std::string& subkey, const std::string& name, 
 // The Linux path of a Windows path, as Wine maps it (C: to the prefix's drive_c, Z: to the root);
 // empty when Wine cannot map it.
 std::string HostPath(const std::string& path);
+// A text as one word of a Linux shell's command line.
+std::string ShellQuoted(const std::string& text);
 // Runs a command line of the Linux host that Wine runs on, through /bin/sh, and waits up to
 // timeoutMs for it to end. Its exit status goes to status and what it printed (standard output
 // and error) to output. False when it could not be started or did not end in time. Wine cannot

@@ -160,6 +160,14 @@ bool ParseScenario(const std::string& text, const std::string& name, Scenario& s
         error = name + ":" + std::to_string(index + 1) + ": " + what;
         return false;
     };
+    // The lines after line i up to a line "end", each ended by CR LF; i moves to the "end".
+    auto readContent = [&](size_t& i, std::string& content) {
+        size_t j = i + 1;
+        for (; j < lines.size() && Trim(lines[j]) != "end"; ++j) content += lines[j] + "\r\n";
+        if (j == lines.size()) return false;
+        i = j;
+        return true;
+    };
     auto useGroup = [&]() {
         if (!groupUsed) {
             scenario.groups.push_back(group);
@@ -231,14 +239,10 @@ bool ParseScenario(const std::string& text, const std::string& name, Scenario& s
             if (!MachinePath(argument, file.path, problem)) return fail(i, problem);
             if (file.path.size() <= 3) return fail(i, "a file needs a name");
             file.group = useGroup();
-            size_t j = i + 1;
-            while (j < lines.size() && Trim(lines[j]) != "end") {
-                file.content += lines[j] + "\r\n";
-                ++j;
+            if (!readContent(i, file.content)) {
+                return fail(i, "the file's content has no line \"end\"");
             }
-            if (j == lines.size()) return fail(i, "the file's content has no line \"end\"");
             scenario.files.push_back(file);
-            i = j;
         } else if (directive == "readonly") {
             std::string path;
             if (!MachinePath(argument, path, problem)) return fail(i, problem);
@@ -259,14 +263,10 @@ bool ParseScenario(const std::string& text, const std::string& name, Scenario& s
         } else if (directive == "medium-file") {
             File file;
             if (!MediumRelative(argument, file.path, problem)) return fail(i, problem);
-            size_t j = i + 1;
-            while (j < lines.size() && Trim(lines[j]) != "end") {
-                file.content += lines[j] + "\r\n";
-                ++j;
+            if (!readContent(i, file.content)) {
+                return fail(i, "the file's content has no line \"end\"");
             }
-            if (j == lines.size()) return fail(i, "the file's content has no line \"end\"");
             scenario.mediumFiles.push_back(file);
-            i = j;
         } else if (directive == "medium-readonly") {
             if (!argument.empty()) return fail(i, "medium-readonly takes nothing after it");
             scenario.mediumReadOnly = true;
