@@ -56,8 +56,8 @@ struct PackageMedium {
 };
 
 // With no screen reader, every Windows family hears the same run; only the NT families run
-// the package, and a package that is missing or ends without its window is not reported. The
-// watcher has ended, silently, before the run closes the dialog.
+// the package, a package that ends without its window is not reported, and one that is missing
+// is told at once. The watcher has ended, silently, before the run closes the dialog.
 TEST(InstallWorker, RunsGreetingThenVerdictForEveryOsKind) {
     const struct {
         int osKind;
@@ -362,6 +362,32 @@ public:
     }
 };
 
+// A close while the watcher speaks: the dialog goes only once the watcher has ended, for the
+// watcher reads the dialog up to its last step.
+TEST(InstallWorker, ADialogClosedWhileTheWatcherSpeaksGoesOnlyAfterIt) {
+    PackageMedium medium;
+    testing_support::ScopedEnvironment window("LUMI_STANDIN_PACKAGE_NOWINDOW", "");
+    testing_support::ScopedEnvironment stay("LUMI_STANDIN_PACKAGE_MS", "5000");
+    OpenDialog dialog(medium.medium.Path() + "\\");
+    dialog->OsKind = kOsKindNtBefore6;
+    std::atomic<bool> speaking{false};
+    std::atomic<bool> gone{false};
+    std::atomic<bool> goneWhileSpeaking{false};
+    dialog.prompts.onPlay = [&](const std::string& prompt) {
+        if (prompt != Prompt::kCheckDialog) return;
+        speaking.store(true);
+        ::Sleep(500);  // the recording, which the close may cut off but not take away
+        goneWhileSpeaking.store(gone.load());
+    };
+    ::SendMessageA(dialog->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(IDC_INSTALL, 0), 0);
+    ASSERT_TRUE(PumpUntil([&] { return speaking.load(); }, 10000));
+
+    dialog.DestroyDialog();
+    gone.store(true);
+    ::Sleep(700);
+    EXPECT_FALSE(goneWhileSpeaking.load()) << "the dialog went while its watcher still ran";
+}
+
 TEST(InstallWorker, NoPackageStartsAfterAClose) {
     PackageMedium medium;
     OpenDialog dialog(medium.medium.Path() + "\\", new ClosedAsThePackageStarts);
@@ -388,8 +414,9 @@ TEST(InstallLog, AppendsEachRunsBlockAndMakesWayForANewOneOverOneMebibyte) {
         TempDir folder;
         testing_support::ScopedEnvironment tmp("TMP", folder.Path());
         const std::string earlier = std::string(row.before, 'x');
-        if (row.before > 0)
+        if (row.before > 0) {
             testing_support::WriteTextFile(folder / "Lumitactile Setup.log", earlier);
+        }
         testing_support::WriteTextFile(folder / "Lumitactile Setup.old.log", "the oldest runs");
         {
             InstallLog log;

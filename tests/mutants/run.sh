@@ -9,7 +9,6 @@
 # the rest run, so a survivor costs a whole test run.
 set -u
 top=$(git -C "$(dirname "$0")" rev-parse --show-toplevel) || exit 2
-list=$top/tests/mutants/mutants.txt
 pattern=${1:-}
 work=${LUMI_MUTANTS_DIR:-$(mktemp -d /tmp/lumi-mutants.XXXXXX)}
 tree=$work/tree
@@ -19,6 +18,8 @@ export LUMI_BENCH_ONLY=1
 if [ ! -d "$tree/.git" ]; then
     git clone -q "$top" "$tree" || exit 2
 fi
+# The list of the commit the clone holds, so every mutant fits the code it is applied to.
+list=$tree/tests/mutants/mutants.txt
 echo "mutants: building the clone in $tree (log: $work/build.log)"
 (cd "$tree" && make build) >"$work/build.log" 2>&1 || { echo "mutants: the clone does not build" >&2; exit 2; }
 # Without a mutant every test must pass, or a mutant's failure would prove nothing.
