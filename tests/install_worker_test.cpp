@@ -310,6 +310,28 @@ TEST(InstallWorker, ACloseDuringTheRunStopsItAfterTheStepInProgress) {
     }
 }
 
+// A prompt that had passed the player's check just before the close starts its sound after the
+// first cut-off: the close cuts it off too, instead of waiting for it to end.
+TEST(InstallWorker, ACloseCutsOffAPromptThatStartsJustAfterIt) {
+    TempDir medium;
+    OpenDialog dialog(medium.Path() + "\\");
+    dialog->OsKind = kOsKindNtBefore6;
+    HWND window = dialog->GetSafeHwnd();
+    DWORD played = 0;
+    dialog.prompts.onPlay = [&](const std::string& prompt) {
+        if (prompt != Prompt::kStart) return;
+        ::PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_CLOSE_BUTTON, 0), 0);
+        PlayUntilStopped(*dialog, dialog.prompts, true);  // until the first cut-off
+        // Now the sound starts: a recording of five seconds, unless it is cut off.
+        const int stops = dialog.prompts.StopCount();
+        const DWORD start = ::GetTickCount();
+        while (dialog.prompts.StopCount() == stops && ::GetTickCount() - start < 5000) ::Sleep(5);
+        played = ::GetTickCount() - start;
+    };
+    PressInstallAndWaitForTheEnd(dialog);
+    EXPECT_LT(played, 1000u) << "the close waited for the prompt to end";
+}
+
 // Esc and Enter end the dialog without WM_CLOSE (with "Install" disabled, Enter is the OK
 // command). The run still stops after the step in progress, and the dialog does not go
 // before the run has ended.
