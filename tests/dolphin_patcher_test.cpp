@@ -398,6 +398,53 @@ TEST(DolphinInstall, PatchesTheFirstListedFolderWhoseNameHoldsSnova) {
     }
 }
 
+// The wizard as the patcher sees it when the user closes it while one step is in progress:
+// asking for the medium's file at closeAt (a step under way) closes it.
+class ClosedDuringAStep : public RunOwner {
+public:
+    ClosedDuringAStep(MainDialog& wizard, const char* closeAt) : wizard(wizard), closeAt(closeAt) {}
+    bool MediumPath(const char* relative, std::string& path) const override {
+        if (std::string(relative) == closeAt) closing = true;
+        return wizard.MediumPath(relative, path);
+    }
+    bool IsClosing() const override { return closing; }
+    void ShowStatus(const char* text) override { wizard.ShowStatus(text); }
+    PromptPlayer& Prompts() override { return wizard.Prompts(); }
+    int RunningOsKind() const override { return wizard.RunningOsKind(); }
+    bool Is64BitWindows() const override { return wizard.Is64BitWindows(); }
+
+private:
+    MainDialog& wizard;
+    std::string closeAt;
+    mutable bool closing = false;
+};
+
+// A close ends the step in progress normally and starts nothing after it; Dolphin was found,
+// and nothing is told.
+TEST(DolphinInstall, AClosePatchesNoReaderAfterTheStepInProgress) {
+    const struct {
+        const char* label;
+        const char* closeAt;
+        bool halPatched;
+    } rows[] = {{"closed while SAM's files are copied", "\\supernova\\LumiTac.dll", false},
+                {"closed while Hal is patched", "\\supernova\\lmuitactile.ini", true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        Bench bench;
+        bench.machine.AddSam();
+        bench.machine.AddReader("Hal");
+        bench.machine.AddReader("Snova");
+        ClosedDuringAStep owner(**bench.dialog, row.closeAt);
+
+        EXPECT_EQ(1, (*bench.dialog)->dolphinPatcher.Install(&owner));
+
+        EXPECT_TRUE(FileExists(bench.machine / "Sam\\LumiTac\\LumiTac.dll"));
+        EXPECT_EQ(row.halPatched, bench.Patched("Hal"));
+        EXPECT_FALSE(bench.Patched("Snova"));
+        EXPECT_TRUE(bench.Reports().empty());
+    }
+}
+
 // An uninstalled Supernova leaves its folder behind, and the listing may name it first: the
 // installed one is patched all the same, and the leftover gets nothing.
 TEST(DolphinInstall, PatchesTheInstalledSupernovaThoughALeftoverIsListedFirst) {
