@@ -9,6 +9,7 @@
 #include "install/Prompts.h"
 #include "patchers/JawsPatcher.h"
 #include "res/resource.h"
+#include "tests/support/ImportHook.h"
 #include "tests/support/ProfileWriteLog.h"
 #include "tests/support/TestSupport.h"
 #include "tools/machine/Machine.h"

@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "framework/Thread.h"
+#include "tests/support/ImportHook.h"
 
 namespace {
 
@@ -29,6 +30,17 @@ TEST(BeginThread, StartsTheThreadWhereTheSystemWantsAPlaceForItsId) {
     EXPECT_TRUE(ran.load());
 }
 
+// PeekMessageA as the product calls it, through this program's own import: every peek's flags.
+using PeekMessageFn = BOOL(WINAPI*)(LPMSG msg, HWND window, UINT first, UINT last, UINT flags);
+PeekMessageFn platformPeekMessage = nullptr;
+std::atomic<int> peeks{0};
+std::atomic<UINT> peekFlags{0};
+BOOL WINAPI RecordedPeekMessage(LPMSG msg, HWND window, UINT first, UINT last, UINT flags) {
+    ++peeks;
+    peekFlags |= flags;
+    return platformPeekMessage(msg, window, first, last, flags);
+}
+
 constexpr UINT kPosted = WM_APP + 1;
 constexpr UINT kSent = WM_APP + 2;
 
@@ -39,7 +51,8 @@ unsigned __stdcall SendToWindow(void* window) {
 }
 
 // A thread that sends to our window while we wait for it would deadlock with a plain wait;
-// the wait handles the sent message and leaves the posted one for the message loop.
+// the wait handles the sent message and leaves the posted one for the message loop. Its peeks
+// carry no PM_QS_* flag: Windows 95 and NT 4 do not know them.
 TEST(WaitHandlingSentMessages, HandlesSentMessagesAndLeavesPostedOnesQueued) {
     HWND window = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                     nullptr, nullptr);
@@ -48,7 +61,15 @@ TEST(WaitHandlingSentMessages, HandlesSentMessagesAndLeavesPostedOnesQueued) {
     UniqueHandle sender = BeginThread(SendToWindow, window);
     ASSERT_TRUE(sender.IsValid());
 
-    EXPECT_TRUE(WaitHandlingSentMessages(sender.Get(), 5000));
+    {
+        testing_support::ScopedImportHook peek("user32.dll", "PeekMessageA",
+                                               reinterpret_cast<void*>(&RecordedPeekMessage));
+        ASSERT_TRUE(peek.IsHooked());
+        platformPeekMessage = reinterpret_cast<PeekMessageFn>(peek.Original());
+        EXPECT_TRUE(WaitHandlingSentMessages(sender.Get(), 5000));
+    }
+    EXPECT_LT(0, peeks.load()) << "the wait never peeked";
+    EXPECT_EQ(0u, peekFlags.load() & 0xFFFF0000u) << "a PM_QS_* flag";
     MSG msg;
     EXPECT_TRUE(::PeekMessageA(&msg, window, kPosted, kPosted, PM_REMOVE));
 

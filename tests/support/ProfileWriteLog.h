@@ -1,29 +1,11 @@
 #pragma once
 
-#include <windows.h>
-
 #include <string>
 #include <vector>
 
+#include "tests/support/ImportHook.h"
+
 namespace testing_support {
-
-// Points this test program's own import of dll!function at replacement while it lives, so that
-// the product code linked into the program calls the replacement instead. False from IsHooked
-// when the program does not import the function.
-class ScopedImportHook {
-public:
-    ScopedImportHook(const char* dll, const char* function, void* replacement);
-    ~ScopedImportHook();
-    ScopedImportHook(const ScopedImportHook&) = delete;
-    ScopedImportHook& operator=(const ScopedImportHook&) = delete;
-    bool IsHooked() const { return slot != nullptr; }
-    // The function the import pointed at before.
-    void* Original() const { return original; }
-
-private:
-    void** slot = nullptr;
-    void* original = nullptr;
-};
 
 // Records, in order, the profile writes the product makes (each with its file), the flushes of
 // the system's profile cache (a string write with every argument null) and marks the test sets
