@@ -425,6 +425,7 @@ TEST(JawsInstall, EachFolderGetsTheDriverOfTheViewItIsListedInOnce) {
         std::vector<std::pair<const char*, const char*>> drivers;  // folder, driver; nullptr: none
         const char* text;
         const char* prompt;
+        bool driver32OnMedium = true;
     };
     const char* const noDriver64 =
         "The JAWS patch was not installed: this install medium has no driver for 64-bit JAWS.";
@@ -471,6 +472,15 @@ TEST(JawsInstall, EachFolderGetsTheDriverOfTheViewItIsListedInOnce) {
          {{"a", kDriver}},
          kSuccessText,
          Prompt::kJawsSuccess},
+        // No retry can mend the missing 64-bit driver: it is told before the other failure.
+        {"no driver on the medium",
+         true,
+         {{"2025", kView64Bit, "a"}, {"13.0", kView32Bit, "b"}},
+         false,
+         {{"a", nullptr}, {"b", nullptr}},
+         noDriver64,
+         Prompt::kJawsNoDriver64,
+         false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -479,6 +489,9 @@ TEST(JawsInstall, EachFolderGetsTheDriverOfTheViewItIsListedInOnce) {
         machine.dialog->windows64 = row.windows64;
         if (!row.driver64OnMedium) {
             ASSERT_TRUE(::DeleteFileA((machine.medium / "jaws\\x64\\Lumitac.jlb").c_str()));
+        }
+        if (!row.driver32OnMedium) {
+            ASSERT_TRUE(::DeleteFileA((machine.medium / "jaws\\Lumitac.jlb").c_str()));
         }
         for (const Listing& listing : row.listings) {
             MakeFolders(machine.programs / (std::string(listing.folder) + "\\Settings\\enu"));
