@@ -613,6 +613,23 @@ TEST(DolphinInstall, PutsEachFilesWritesIntoItBeforeTheNextOnWindows9x) {
     }
 }
 
+// A reader counts as patched only when its braille.ini holds the section afterwards, whatever
+// the write said (Windows 95/98/ME answer from their cache).
+TEST(DolphinInstall, AReaderCountsByWhatItsFileHoldsNotByTheWritesAnswer) {
+    Bench bench;
+    bench.machine.AddSam();
+    bench.machine.AddReader("Hal");
+    testing_support::ScopedImportHook cache(
+        "kernel32.dll", "WritePrivateProfileSectionA",
+        reinterpret_cast<void*>(&testing_support::SectionWriteThatNeverReachesTheFile));
+    ASSERT_TRUE(cache.IsHooked());
+
+    EXPECT_EQ(1, bench.Install());
+
+    EXPECT_EQ(std::vector<std::string>{Report(kFailedText, Prompt::kSupernovaNotCopied)},
+              bench.Reports());
+}
+
 TEST(DolphinInstall, SecondRunReportsAgainWithoutDuplicatingTheSection) {
     Bench bench;
     bench.machine.AddSam();

@@ -822,15 +822,11 @@ TEST(JawsInstall, PutsEachFilesWritesIntoItBeforeTheNextOnWindows9x) {
 // Windows 95/98/ME answer a profile write from their cache, before the file changes, and a
 // running JAWS may keep the file from ever changing: a key map counts only when the file holds
 // the keys, whatever the write said.
-BOOL WINAPI SaysWrittenButWritesNothing(LPCSTR, LPCSTR, LPCSTR) {
-    return TRUE;
-}
-
 TEST(JawsInstallKeyMaps, CountsTheKeysTheFileHoldsNotTheWritesAnswer) {
     JawsMachine machine;
     const std::string folder = machine.AddVersion("11.0");
     ScopedImportHook cache("kernel32.dll", "WritePrivateProfileSectionA",
-                           reinterpret_cast<void*>(&SaysWrittenButWritesNothing));
+                           reinterpret_cast<void*>(&SectionWriteThatNeverReachesTheFile));
     ASSERT_TRUE(cache.IsHooked());
     EXPECT_FALSE(machine.patcher.InstallKeyMaps(folder + "\\", "11.0"));
 }

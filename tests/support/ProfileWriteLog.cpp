@@ -38,6 +38,10 @@ std::string Lower(std::string text) {
 
 }  // namespace
 
+BOOL WINAPI SectionWriteThatNeverReachesTheFile(LPCSTR, LPCSTR, LPCSTR) {
+    return TRUE;
+}
+
 ProfileWriteLog::ProfileWriteLog()
     : stringWrites("kernel32.dll", "WritePrivateProfileStringA",
                    reinterpret_cast<void*>(&RecordedWriteString)),

@@ -39,4 +39,8 @@ private:
     ScopedImportHook sectionWrites;
 };
 
+// A profile section write that says it was done and changes nothing, as Windows 95/98/ME answer
+// from their cache for a file that a running screen reader then keeps from changing.
+BOOL WINAPI SectionWriteThatNeverReachesTheFile(LPCSTR section, LPCSTR lines, LPCSTR file);
+
 }  // namespace testing_support
