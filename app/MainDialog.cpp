@@ -1,7 +1,5 @@
 #include "app/MainDialog.h"
 
-#include <vector>
-
 #include "app/InstallWorker.h"
 #include "app/PathSplitter.h"
 #include "framework/PlatformStrings.h"
@@ -138,6 +136,11 @@ int MainDialog::DetectOsKindWith(VersionQuery query) {
         version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
         if (!query(record)) return 0;
     }
+    InstallLog::Write("Windows reports version " + std::to_string(version.dwMajorVersion) + "." +
+                      std::to_string(version.dwMinorVersion) + "." +
+                      std::to_string(version.dwBuildNumber & 0xFFFF) + ", platform " +
+                      std::to_string(version.dwPlatformId) + " " +
+                      InstallLog::Quoted(version.szCSDVersion));
     OsKind = ClassifyOsKind(version.dwMajorVersion, version.dwPlatformId, OsKind);
     return 1;
 }
@@ -174,26 +177,13 @@ void MainDialog::EnterStep(const char* name) {
     InstallLog::Write(std::string("-- ") + name);
 }
 
-void MainDialog::StartLog() {
-    if (!log.Open(LUMI_VERSION_TEXT)) return;
-    OSVERSIONINFOA version;
-    ZeroMemory(&version, sizeof(version));
-    version.dwOSVersionInfoSize = sizeof(version);
-    if (::GetVersionExA(&version)) {
-        InstallLog::Write("Windows reports version " + std::to_string(version.dwMajorVersion) +
-                          "." + std::to_string(version.dwMinorVersion) + "." +
-                          std::to_string(version.dwBuildNumber & 0xFFFF) + ", platform " +
-                          std::to_string(version.dwPlatformId) + " " +
-                          InstallLog::Quoted(version.szCSDVersion));
-    }
+void MainDialog::LogThisPc() const {
     InstallLog::Write("OsKind " + std::to_string(OsKind) + ", " +
                       (windows64 ? "64-bit Windows" : "32-bit Windows"));
     InstallLog::Write("ProgramDir " + InstallLog::Quoted(ProgramDir));
-    std::vector<char> current(MAX_PATH + 1, 0);
-    const DWORD length = ::GetCurrentDirectoryA(static_cast<DWORD>(current.size()), current.data());
-    InstallLog::Write("current folder " + InstallLog::Quoted(length > 0 && length < current.size()
-                                                                 ? current.data()
-                                                                 : "(unknown)"));
+    const std::string current = CurrentFolder();
+    InstallLog::Write("current folder " +
+                      InstallLog::Quoted(current.empty() ? "(unknown)" : current));
 }
 
 void MainDialog::LogClose() {
@@ -240,11 +230,14 @@ BOOL MainDialog::OnInitDialog() {
     static_cast<void>(SetBitmap(IDB_BACKGROUND));
     SetBitmapStyle(Stretched);
 
+    // The log opens first, so what is learnt of this PC below is in it; without it the run is
+    // the same.
+    static_cast<void>(log.Open(LUMI_VERSION_TEXT));
     ProgramDir = ProgramDirFromModulePath(ModulePathWith(&::GetModuleFileNameA));
     // A failed query leaves OsKind unknown, and the run then starts no driver package.
     static_cast<void>(DetectOsKind());
     Detect64BitWindows();
-    StartLog();
+    LogThisPc();
     return TRUE;
 }
 

@@ -75,7 +75,8 @@ public:
     HICON icon;
 
     // Sets OsKind from the version query; 1 when the query succeeded, else 0. The query is
-    // tried with the extended record first and the basic one after.
+    // tried with the extended record first and the basic one after; the version it reports goes
+    // into the log.
     [[nodiscard]] int DetectOsKind();
     using VersionQuery = BOOL(WINAPI*)(OSVERSIONINFOA* record);
     [[nodiscard]] int DetectOsKindWith(VersionQuery query);
@@ -126,8 +127,9 @@ private:
     void StopRun();
     void WaitCuttingOffPrompts(HANDLE thread);
     void ReleaseProgramDir();
-    // Opens the log and writes what support needs of this PC first.
-    void StartLog();
+    // Writes what support needs of this PC into the log (the Windows version is written where it
+    // is asked for).
+    void LogThisPc() const;
     // Logs a close by the user, once, with the step it came in.
     void LogClose();
 

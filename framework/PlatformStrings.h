@@ -29,3 +29,7 @@ template <typename Read>
 
 // The platform's system folder; empty when it cannot be read.
 [[nodiscard]] std::string SystemFolder();
+// The user's temporary folder, ending in a backslash; empty when it cannot be read.
+[[nodiscard]] std::string TemporaryFolder();
+// The process's current folder; empty when it cannot be read.
+[[nodiscard]] std::string CurrentFolder();

@@ -1,7 +1,8 @@
 #include "install/InstallLog.h"
 
 #include <cstdio>
-#include <vector>
+
+#include "framework/PlatformStrings.h"
 
 std::atomic<InstallLog*> InstallLog::current{nullptr};
 
@@ -11,13 +12,6 @@ const char* const kLogName = "Lumitactile Setup.log";
 const char* const kOldLogName = "Lumitactile Setup.old.log";
 // A log over this size at the start of a run makes way for a new one.
 constexpr DWORD kLargestLog = 1024 * 1024;
-
-std::string TemporaryFolder() {
-    std::vector<char> folder(MAX_PATH + 1, 0);
-    const DWORD length = ::GetTempPathA(static_cast<DWORD>(folder.size()), folder.data());
-    if (length == 0 || length >= folder.size()) return std::string();
-    return std::string(folder.data(), length);
-}
 
 HANDLE OpenForAppending(const std::string& path) {
     // Others may read it meanwhile: support may look while the wizard runs.
@@ -58,9 +52,10 @@ bool InstallLog::Open(const char* version) {
     const DWORD size = ::GetFileSize(opened.Get(), nullptr);
     if (size != INVALID_FILE_SIZE && size > kLargestLog) {
         // MoveFileEx is missing on Windows 95/98/ME: the older log goes first, then the rename.
+        const std::string old = OldFilePath();
         opened.Reset();
-        static_cast<void>(::DeleteFileA(OldFilePath().c_str()));
-        static_cast<void>(::MoveFileA(path.c_str(), OldFilePath().c_str()));
+        static_cast<void>(::DeleteFileA(old.c_str()));
+        static_cast<void>(::MoveFileA(path.c_str(), old.c_str()));
         opened.Reset(OpenForAppending(path));
         if (!opened) return false;
     }

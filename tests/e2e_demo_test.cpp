@@ -515,6 +515,19 @@ TEST_F(TypicalPc, LogsEveryChangeAndEndsWithExitCodeZero) {
     run->ExpectChangesLogged();
     EXPECT_EQ(0u, run->report.exitCode);
     EXPECT_NE(std::string::npos, run->logBlock.find("the wizard ends, exit code 0\r\n"));
+    // What support asks first: the Windows, and where the wizard was started from (the medium's
+    // root, as Explorer starts it).
+    const std::string& block = run->logBlock;
+    for (const char* fact : {"Windows reports version 5.", "OsKind ", "ProgramDir \""}) {
+        EXPECT_LT(block.find(fact), block.find("Install pressed")) << fact << "\n" << block;
+    }
+    const auto quoted = [&](const std::string& name) {
+        const size_t at = block.find(name + " \"");
+        if (at == std::string::npos) return std::string();
+        const size_t from = at + name.size() + 2;
+        return block.substr(from, block.find('"', from) - from);
+    };
+    EXPECT_EQ(quoted("ProgramDir"), quoted("current folder") + "\\");
 }
 
 // What a run on the typical PC changes: the files of the display, and nothing else.
