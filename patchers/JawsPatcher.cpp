@@ -9,6 +9,7 @@
 
 #include "framework/AnsiText.h"
 #include "framework/Handles.h"
+#include "install/InstallLog.h"
 #include "install/Prompts.h"
 #include "patchers/PatchToolkit.h"
 
@@ -17,6 +18,8 @@ namespace {
 // Each version of JAWS is a subkey of this key; its value "Target" names the program folder.
 const char* const kJawsKey = "Software\\Freedom Scientific\\JAWS\\";
 const char* const kTargetValue = "Target";
+// The program in the Target folder: without it the folder is what an uninstall left behind.
+const char* const kProgramFile = "jfw.exe";
 
 const char* const kSuccessText = "The JAWS patch was installled successfully.";
 const char* const kFailedText =
@@ -53,6 +56,12 @@ constexpr int kFirstVersionWithoutOlderKeyMap = 5;
 
 // Room for a version name with its terminator; longer names are skipped.
 constexpr DWORD kVersionNameSize = 100;
+
+using Log = InstallLog;
+
+std::string ViewName(Registry::View view) {
+    return view == Registry::View::k64Bit ? "64-bit view" : "32-bit view";
+}
 
 std::string IndexedKey(const char* prefix, int index, const char* suffix = "") {
     return prefix + std::to_string(index) + suffix;
@@ -103,10 +112,21 @@ int JawsPatcher::Install(RunOwner* runOwner) {
         // A key left behind by an uninstalled version, with or without its Target, must not
         // keep the others unpatched, nor fail a patch that nothing could make succeed.
         if (!ReadTargetFolder(version, target) || !IsExistingFolder(target)) continue;
+        // Settings files alone are what an uninstall leaves: no JAWS runs from there.
+        if (!IsExistingFile(target + kProgramFile)) {
+            Log::Write("JAWS " + version.name + ": " + Log::Quoted(target) + " has no " +
+                       kProgramFile + ", left behind by an uninstall: not counted, not patched");
+            continue;
+        }
         // A JAWS listed in both views is one program, handled as it was listed first: the
-        // 64-bit program.
-        if (std::any_of(handled.begin(), handled.end(),
-                        [&](const std::string& folder) { return IsSameFolder(folder, target); })) {
+        // 64-bit program. A folder that received the 64-bit driver never gets the 32-bit one.
+        const auto same =
+            std::find_if(handled.begin(), handled.end(),
+                         [&](const std::string& folder) { return IsSameFolder(folder, target); });
+        if (same != handled.end()) {
+            Log::Write("JAWS " + version.name + " (" + ViewName(version.view) + "): " +
+                       Log::Quoted(target) + " is the folder " + Log::Quoted(*same) +
+                       " handled already: left as it is");
             continue;
         }
         handled.push_back(target);
@@ -154,7 +174,10 @@ bool JawsPatcher::ReadTargetFolder(const JawsVersion& version, std::string& fold
         return false;
     }
     DWORD type = REG_NONE;
-    if (!Registry::ReadText(key.Get(), kTargetValue, folder, &type)) return false;
+    // Stored as REG_EXPAND_SZ, it is expanded as the JAWS of its view would expand it.
+    if (!Registry::ReadFolder(*owner, key.Get(), kTargetValue, version.view, folder, &type)) {
+        return false;
+    }
     key.Reset();
     // Only text names a folder; a number or binary data would be taken as a path of garbage.
     if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
@@ -197,11 +220,8 @@ int JawsPatcher::CopyDisplayDriver(const std::string& targetFolder, const std::s
     if (source.empty()) return 0;
     const std::string brailleFolder = targetFolder + "Drivers\\Braille";
     std::string destination;
-    WIN32_FIND_DATAA entry;
-    // Any entry will do: an existing folder always lists its own ".".
-    const bool hasBrailleFolder =
-        UniqueFindHandle(::FindFirstFileA((brailleFolder + "\\*.*").c_str(), &entry)).IsValid();
-    if (hasBrailleFolder) {
+    // Logged with what was found: it decides where the driver goes.
+    if (IsExistingDirectory(brailleFolder) != 0) {
         const std::string driverFolder = brailleFolder + "\\LumiTac";
         // An existing folder is fine; a folder that cannot be made fails the copy below.
         static_cast<void>(CreateFolder(driverFolder));
@@ -244,7 +264,6 @@ bool JawsPatcher::RegisterInJfwIni(const std::string& targetFolder) {
     int index = 0;
     const IndexSearch search =
         SearchIndex(*owner, file, kDisplaysSection, "Braille", "LongName", index);
-    if (search == IndexSearch::kPresent) return true;
     if (search == IndexSearch::kUnsettled) return false;
     const struct {
         const char* suffix;
@@ -253,31 +272,57 @@ bool JawsPatcher::RegisterInJfwIni(const std::string& targetFolder) {
                 {"LongName", kProductWord},
                 {"Driver", kDriverName},
                 {"Port", kPort}};
+    // A present entry that a cut or partly refused run left without some of its keys is
+    // completed; the keys it has stay as they are.
+    const auto has = [&](const char* suffix) {
+        const std::string value =
+            Ini::ReadValue(file, kDisplaysSection, IndexedKey("Braille", index, suffix).c_str());
+        return !Ini::IsMissing(value) && !value.empty();
+    };
     // A write that fails does not keep the others from being tried.
     bool written = true;
     for (const auto& key : keys) {
+        if (search == IndexSearch::kPresent && has(key.suffix)) continue;
         if (!Ini::WriteValue(file, kDisplaysSection,
                              IndexedKey("Braille", index, key.suffix).c_str(), key.value)) {
             written = false;
         }
     }
     Ini::FlushWrites(*owner);
-    return written;
+    // JAWS can use the entry only with all four keys, so they must read back from the file.
+    std::string lacking;
+    for (const auto& key : keys) {
+        if (!has(key.suffix)) lacking += " " + IndexedKey("Braille", index, key.suffix);
+    }
+    Log::Write("checked [" + std::string(kDisplaysSection) + "] Braille" + std::to_string(index) +
+               " in " + Log::Quoted(file) +
+               (lacking.empty() ? ": it holds all four keys" : ": it lacks" + lacking));
+    return written && lacking.empty();
 }
 
 bool JawsPatcher::InstallKeyMaps(const std::string& targetFolder, const std::string& version) {
     // The profile path is taken as plain text: nothing in it is expanded.
-    const std::string profile =
-        Ini::ReadValue(targetFolder + "FileFinder.ini", kProfilePathsSection, kProfilePathKey);
+    const std::string finder = targetFolder + "FileFinder.ini";
+    const std::string profile = Ini::ReadValue(finder, kProfilePathsSection, kProfilePathKey);
     // An empty path counts as none: "" + "\Settings\" would be the root of the drive.
-    const std::string settings = Ini::IsMissing(profile) || profile.empty()
-                                     ? targetFolder + "Settings\\"
-                                     : profile + "\\Settings\\";
+    const bool noProfile = Ini::IsMissing(profile) || profile.empty();
+    const std::string settings =
+        noProfile ? targetFolder + "Settings\\" : profile + "\\Settings\\";
+    Log::Write("[" + std::string(kProfilePathsSection) + "] " + kProfilePathKey + " in " +
+               Log::Quoted(finder) +
+               (Ini::IsMissing(profile) ? " is not there"
+                : profile.empty()       ? " is empty"
+                                        : " = " + Log::Quoted(profile)) +
+               ": the key maps are looked for in " + Log::Quoted(settings));
 
     WIN32_FIND_DATAA entry;
     UniqueFindHandle search(::FindFirstFileA((settings + "*.*").c_str(), &entry));
     // Without settings there is no key map to give the keys to.
-    if (!search) return true;
+    if (!search) {
+        Log::Write("folder " + Log::Quoted(settings) +
+                   " lists nothing: no key map got the display's keys");
+        return true;
+    }
 
     std::string source;
     const std::string keys = owner->MediumPath(kSettingsSource, source)
@@ -290,6 +335,7 @@ bool JawsPatcher::InstallKeyMaps(const std::string& targetFolder, const std::str
         if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) continue;
         if (entry.cFileName[0] == '.') continue;  // ".", ".." and hidden folders like ".svn"
         languageFolders = true;
+        Log::Write("language folder " + Log::Quoted(settings + entry.cFileName) + " found");
         // An empty or missing section on the medium would wipe the display's keys from every
         // key map, so nothing is written then.
         if (keys.empty()) continue;
@@ -304,5 +350,9 @@ bool JawsPatcher::InstallKeyMaps(const std::string& targetFolder, const std::str
             if (Ini::SectionReadsBack(folder + name, kKeysSection, keys)) keysHeld = true;
         }
     } while (::FindNextFileA(search.Get(), &entry));
+    if (!languageFolders) {
+        Log::Write("folder " + Log::Quoted(settings) +
+                   " holds no language folder: no key map got the display's keys");
+    }
     return !languageFolders || keysHeld;
 }

@@ -22,7 +22,8 @@ public:
 
     // 1 when JAWS was found and at least one listed version could be read and has its folder
     // (after exactly one report); 0 with no report when JAWS is absent, or every listed version
-    // was left behind by an uninstall (no readable Target, or no folder there). A 64-bit JAWS
+    // was left behind by an uninstall (no readable Target, no folder there, or no jfw.exe in
+    // it). Two listings of one folder (as the file system decides) are one JAWS. A 64-bit JAWS
     // for which the medium has no driver counts as found; it is told, and nothing of it changes.
     [[nodiscard]] int Install(RunOwner* owner);
 
@@ -33,9 +34,9 @@ public:
     // 64-bit view first, then those of the 32-bit view. 1 when at least one was appended; 0
     // when no JAWS key can be opened or none lists anything readable.
     [[nodiscard]] int CollectVersions(std::vector<JawsVersion>& versions);
-    // The version's program folder, read from its "Target" in the view it was listed in, ending
-    // in a backslash. False when the key cannot be opened or "Target" is not a readable,
-    // non-empty text.
+    // The version's program folder, read from its "Target" in the view it was listed in (a
+    // REG_EXPAND_SZ expanded as a program of that view would), ending in a backslash. False when
+    // the key cannot be opened or "Target" is not a readable, expandable, non-empty text.
     [[nodiscard]] bool ReadTargetFolder(const JawsVersion& version, std::string& folder);
     // The driver at source (on the medium) into Drivers\Braille\LumiTac when the folder has
     // Drivers\Braille, else into the folder itself. 1 when the copy succeeded; 0 with no copy
@@ -46,7 +47,8 @@ public:
     // braille.ini does not hold the display's section with its lines afterwards, or when the
     // search for a free index found none or was ended by a close, in which case the file is
     // not written at all: without them JAWS cannot use the display. An entry already there
-    // needs no write.
+    // needs no write; one that lacks some of jfw.ini's four keys gets them. jfw.ini's four keys
+    // must read back afterwards.
     [[nodiscard]] bool RegisterInBrailleIni(const std::string& targetFolder);
     [[nodiscard]] bool RegisterInJfwIni(const std::string& targetFolder);
     // The display's keys into the key maps of every language folder of the version's settings.

@@ -110,9 +110,70 @@ bool IsExistingFile(const std::string& path) {
     return file;
 }
 
+namespace {
+
+// What the system knows a folder by, whatever path names it.
+struct FolderIdentity {
+    DWORD volume = 0;
+    DWORD indexHigh = 0;
+    DWORD indexLow = 0;
+};
+
+// Windows 95, 98 and ME cannot open a folder: false there, and wherever the folder is missing or
+// may not be opened.
+bool IdentityOf(const std::string& path, FolderIdentity& identity) {
+    // Asking for no access lets even a user without rights to the folder's contents ask this.
+    UniqueFile folder(::CreateFileA(path.c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder) return false;
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!::GetFileInformationByHandle(folder.Get(), &information)) return false;
+    if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
+    identity.volume = information.dwVolumeSerialNumber;
+    identity.indexHigh = information.nFileIndexHigh;
+    identity.indexLow = information.nFileIndexLow;
+    return true;
+}
+
+// The longest path the platform can name, with its terminator.
+constexpr DWORD kLongestPath = 32768;
+
+}  // namespace
+
+std::string ResolvedFolderPath(const std::string& path) {
+    // Both calls answer the size they need when the buffer is too small.
+    std::string resolved = ReadWhole(
+        [&](char* buffer, DWORD size) {
+            return ::GetFullPathNameA(path.c_str(), size, buffer, nullptr);
+        },
+        MAX_PATH, kLongestPath);
+    if (resolved.empty()) resolved = path;
+    // Windows 95 and NT 4 have no long-name call: their 8.3 names stay as written.
+    using LongPathCall = DWORD(WINAPI*)(LPCSTR, LPSTR, DWORD);
+    HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+    const auto longPath =
+        kernel == nullptr ? nullptr
+                          : reinterpret_cast<LongPathCall>(reinterpret_cast<void*>(
+                                ::GetProcAddress(kernel, "GetLongPathNameA")));
+    if (longPath != nullptr) {
+        const std::string full = resolved;
+        const std::string longName = ReadWhole(
+            [&](char* buffer, DWORD size) { return longPath(full.c_str(), buffer, size); },
+            MAX_PATH, kLongestPath);
+        if (!longName.empty()) resolved = longName;
+    }
+    return AnsiText::WithoutClosingBackslashes(resolved);
+}
+
 bool IsSameFolder(const std::string& a, const std::string& b) {
-    return AnsiText::EqualIgnoringCase(AnsiText::WithoutClosingBackslashes(a),
-                                       AnsiText::WithoutClosingBackslashes(b));
+    FolderIdentity first;
+    FolderIdentity second;
+    if (IdentityOf(a, first) && IdentityOf(b, second)) {
+        return first.volume == second.volume && first.indexHigh == second.indexHigh &&
+               first.indexLow == second.indexLow;
+    }
+    return AnsiText::EqualIgnoringCase(ResolvedFolderPath(a), ResolvedFolderPath(b));
 }
 
 bool TransplantSectionIfAbsent(const char* section, const std::string& sourceIni,
@@ -169,6 +230,102 @@ bool ReadText(HKEY key, const char* name, std::string& text, DWORD* type) {
     }
     text.assign(buffer.data(), static_cast<size_t>(static_cast<const char*>(end) - buffer.data()));
     Log::Write(value + " = " + Log::Quoted(text));
+    return true;
+}
+
+namespace {
+
+// ASCII letters only: variable names are plain ASCII.
+bool SameName(const std::string& a, const char* b) {
+    const size_t length = std::strlen(b);
+    if (a.size() != length) return false;
+    for (size_t i = 0; i < length; ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+// The name a variable of the value's view goes by for any program on 64-bit Windows.
+std::string NameForView(const std::string& name, View view) {
+    const bool view64 = view == View::k64Bit;
+    if (SameName(name, "ProgramFiles")) return view64 ? "ProgramW6432" : "ProgramFiles(x86)";
+    if (SameName(name, "CommonProgramFiles")) {
+        return view64 ? "CommonProgramW6432" : "CommonProgramFiles(x86)";
+    }
+    return name;
+}
+
+}  // namespace
+
+bool EnvironmentValue(const std::string& name, std::string& value) {
+    // An environment block holds at most 32,767 characters.
+    value = ReadWhole(
+        [&](char* buffer, DWORD size) {
+            return ::GetEnvironmentVariableA(name.c_str(), buffer, size);
+        },
+        MAX_PATH, kLongestPath);
+    // An empty variable names no folder either.
+    return !value.empty();
+}
+
+bool ExpandVariables(const std::string& text, bool windows64, View view, VariableLookup lookup,
+                     std::string& expanded, std::string& unset) {
+    expanded.clear();
+    unset.clear();
+    size_t at = 0;
+    while (at < text.size()) {
+        // By character: a double-byte character's trail byte may equal '%'.
+        const size_t size = AnsiText::CharSize(text, at);
+        if (size != 1 || text[at] != '%') {
+            expanded.append(text, at, size);
+            at += size;
+            continue;
+        }
+        size_t end = at + 1;
+        while (end < text.size() && text[end] != '%') end += AnsiText::CharSize(text, end);
+        if (end >= text.size()) {
+            expanded.append(text, at, std::string::npos);
+            break;
+        }
+        const std::string name = text.substr(at + 1, end - at - 1);
+        std::string value;
+        if (name.empty()) {
+            // "%%" names no variable: the first stays, the second may open one, as the
+            // system's own expansion reads it.
+            expanded.push_back('%');
+            at = end;
+            continue;
+        }
+        const std::string asked = windows64 ? NameForView(name, view) : name;
+        if (!lookup(asked, value)) {
+            unset = asked;
+            expanded.clear();
+            return false;
+        }
+        expanded += value;
+        at = end + 1;
+    }
+    return true;
+}
+
+bool ReadFolder(const RunOwner& owner, HKEY key, const char* name, View view, std::string& folder,
+                DWORD* type) {
+    DWORD stored = REG_NONE;
+    if (!ReadText(key, name, folder, &stored)) return false;
+    if (type != nullptr) *type = stored;
+    if (stored != REG_EXPAND_SZ) return true;
+    std::string expanded;
+    std::string unset;
+    const std::string value = "value " + Log::Quoted(name);
+    if (!ExpandVariables(folder, owner.Is64BitWindows(), view, EnvironmentValue, expanded, unset)) {
+        Log::Write(value + " not expanded: the variable " + unset +
+                   " is not set, so the folder is unknown");
+        folder.clear();
+        return false;
+    }
+    folder = expanded;
+    Log::Write(value + " expanded to " + Log::Quoted(folder));
     return true;
 }
 

@@ -41,9 +41,15 @@ void ReportFailure(RunOwner* owner, const char* text, const char* prompt);
 [[nodiscard]] bool IsExistingFolder(const std::string& path);
 // True when the path names an existing file, not a folder.
 [[nodiscard]] bool IsExistingFile(const std::string& path);
-// Whether two paths name the same folder, as the file system sees them: without regard to
-// letter case or closing backslashes.
+// Whether two paths name the same folder, as the file system decides: by the folders' identity
+// (volume and file index) where the system can open folders (the NT family), else by their full
+// paths as the system resolves them (doubled separators and "." parts gone, short 8.3 names made
+// long where the system can), without regard to letter case or closing backslashes.
 [[nodiscard]] bool IsSameFolder(const std::string& a, const std::string& b);
+// A path as the system resolves it, for that comparison: full, with long names where the system
+// has them (Windows 98 and 2000 on), without closing backslashes. The path as written when the
+// system cannot resolve it.
+[[nodiscard]] std::string ResolvedFolderPath(const std::string& path);
 
 // Writes the source INI's section into the target INI when the target has no such section or
 // an empty one. A present section is never touched. The section is carried whole; a source
@@ -71,6 +77,29 @@ enum class View { k32Bit, k64Bit };
 // bytes fill the buffer with no zero: a value with no end that can be trusted counts as
 // missing. The value's registry type goes to type when one is given.
 [[nodiscard]] bool ReadText(HKEY key, const char* name, std::string& text, DWORD* type = nullptr);
+
+// Finds the value of an environment variable; false when it is not set.
+using VariableLookup = bool (*)(const std::string& name, std::string& value);
+// The process's own environment.
+[[nodiscard]] bool EnvironmentValue(const std::string& name, std::string& value);
+
+// The text of a REG_EXPAND_SZ value with each %NAME% replaced as the program that wrote it into
+// that view would expand it. On 64-bit Windows a 32-bit program's %ProgramFiles% is
+// "C:\Program Files (x86)" and a 64-bit program's "C:\Program Files", whatever the bitness of the
+// program that reads it, so there the program-folder variables are replaced by the ones of the
+// value's view (ProgramW6432 / CommonProgramW6432, ProgramFiles(x86) / CommonProgramFiles(x86));
+// on 32-bit Windows (windows64 false) nothing is replaced. A "%" without a closing one stays as it
+// is. False, with the variable's name in unset, when a variable is not set: the folder would be
+// a guess.
+[[nodiscard]] bool ExpandVariables(const std::string& text, bool windows64, View view,
+                                   VariableLookup lookup, std::string& expanded,
+                                   std::string& unset);
+
+// A value that names a folder, read as ReadText reads it and, when stored as REG_EXPAND_SZ,
+// expanded by ExpandVariables for the view it was read from. False (logged) when it cannot be
+// read or expanded: it counts as unreadable.
+[[nodiscard]] bool ReadFolder(const RunOwner& owner, HKEY key, const char* name, View view,
+                              std::string& folder, DWORD* type = nullptr);
 
 }  // namespace Registry
 

@@ -144,7 +144,10 @@ int WindowEyesPatcher::ReadVersionAndPath(std::string& path, std::string& versio
     // The types are not asked for: whatever was stored is taken as text up to its first zero.
     if (!Registry::ReadText(key.Get(), kVersionValue, version)) return 0;
     isPre60 = IsPre60Version(version) ? 1 : 0;
-    if (!Registry::ReadText(key.Get(), kPathValue, path)) return 0;
+    // A REG_EXPAND_SZ folder is expanded as Window-Eyes, a 32-bit program, expands it.
+    if (!Registry::ReadFolder(*owner, key.Get(), kPathValue, Registry::View::k32Bit, path)) {
+        return 0;
+    }
     return 1;
 }
 

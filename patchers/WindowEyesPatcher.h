@@ -16,8 +16,8 @@ public:
 
     // The steps of Install, public so each can be tested on its own; they use owner, which
     // Install sets.
-    // 1 when the key opened and both "Version" and "Path" were read whole; else 0, with isPre60
-    // already set when "Version" was read.
+    // 1 when the key opened and both "Version" and "Path" were read whole (a REG_EXPAND_SZ
+    // "Path" expanded); else 0, with isPre60 already set when "Version" was read.
     [[nodiscard]] int ReadVersionAndPath(std::string& path, std::string& version);
     // 1 when the display program and the driver library were copied into path and at least
     // one of the places for the braille settings received them; else 0.

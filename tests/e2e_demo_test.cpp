@@ -731,6 +731,13 @@ TEST(TodaysPc, EachJawsGetsTheDriverOfItsOwnBitnessOrNothing) {
         ASSERT_TRUE(run.report.ended) << run.report.Problem();
         EXPECT_EQ(ReadTextFile(MediumFolder() + "\\jaws\\Lumitac.jlb"),
                   ReadTextFile(jaws13 + row.driver13));
+        // The entry a cut run left without its driver and port is completed where it stands.
+        const std::string jfw = jaws13 + "jfw.ini";
+        if (row.driver2025 != nullptr) {  // the scenario with the cut entry
+            EXPECT_EQ("LumiTac", Value(jfw, "BrailleDisplays", "Braille2Driver"));
+            EXPECT_EQ("USB", Value(jfw, "BrailleDisplays", "Braille2Port"));
+            EXPECT_EQ("???", Value(jfw, "BrailleDisplays", "Braille3LongName"));
+        }
         if (row.driver2025 != nullptr) {
             EXPECT_EQ(ReadTextFile(MediumFolder() + "\\jaws\\x64\\Lumitac.jlb"),
                       ReadTextFile(jaws2025 + row.driver2025));

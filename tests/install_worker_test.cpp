@@ -155,10 +155,12 @@ TEST(InstallWorker, AnyFoundScreenReaderLeadsToTheRestartVerdict) {
                 break;
             case kJaws:
                 testing_support::MakeFolders(medium / "jaws11");
+                testing_support::WriteTextFile(medium / "jaws11\\jfw.exe", "JAWS");
                 jaws.SetString("JAWS\\11.0", "Target", medium / "jaws11");
                 break;
             case kJaws64WithoutDriver:
                 testing_support::MakeFolders(medium / "jaws2025");
+                testing_support::WriteTextFile(medium / "jaws2025\\jfw.exe", "JAWS");
                 jaws64.SetString("JAWS\\2025", "Target", medium / "jaws2025");
                 break;
         }

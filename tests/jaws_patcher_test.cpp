@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/MainDialog.h"
+#include "install/InstallLog.h"
 #include "install/Prompts.h"
 #include "patchers/JawsPatcher.h"
 #include "res/resource.h"
@@ -84,6 +85,7 @@ struct JawsMachine {
                            REGSAM view = kView32Bit) {
         const std::string folder = programs / ("jaws" + version);
         MakeFolders(folder + "\\Settings\\enu");
+        WriteTextFile(folder + "\\jfw.exe", "JAWS");
         (view == kView32Bit ? jawsKey : jawsKey64)
             .SetString(version, "Target", trailingBackslash ? folder + "\\" : folder);
         return folder;
@@ -158,6 +160,9 @@ enum class Kind {
     kKeyMapRefused,   // the only key map is held by a running JAWS
     kReadOnlyKeys,    // good, but the user may only read its key and the JAWS key
     kListFull,        // braille.ini's list has no gap up to the last index searched
+    kNoProgram,       // left behind by an uninstall: the folder holds settings but no jfw.exe
+    kExpandTarget,    // good, its Target stored for expansion (REG_EXPAND_SZ)
+    kUnexpandable,    // a REG_EXPAND_SZ Target naming a variable that is not set
 };
 
 // An INI file opened the way a running screen reader keeps it: others may read it when
@@ -184,12 +189,14 @@ TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
           {"4.0", Kind::kFullBuffer},
           {"5.0", Kind::kTooLong},
           {"6.0", Kind::kNumber},
-          {"7.0", Kind::kGood}},
+          {"6.5", Kind::kUnexpandable},
+          {"7.0", Kind::kGood},
+          {"8.0", Kind::kExpandTarget}},
          1,
          kSuccessText,
          Prompt::kJawsSuccess},
         {"no version readable",
-         {{"2.0", Kind::kNoTarget}, {"4.0", Kind::kFullBuffer}},
+         {{"2.0", Kind::kNoTarget}, {"4.0", Kind::kFullBuffer}, {"6.5", Kind::kUnexpandable}},
          0,
          nullptr,
          nullptr},
@@ -200,6 +207,12 @@ TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
          kSuccessText,
          Prompt::kJawsSuccess},
         {"only versions whose folder is gone", {{"1.0", Kind::kNoFolder}}, 0, nullptr, nullptr},
+        {"a folder without jfw.exe is skipped",
+         {{"1.0", Kind::kNoProgram}, {"2.0", Kind::kGood}},
+         1,
+         kSuccessText,
+         Prompt::kJawsSuccess},
+        {"only folders without jfw.exe", {{"1.0", Kind::kNoProgram}}, 0, nullptr, nullptr},
         // Without its INI entries a version cannot use the display either.
         {"jfw.ini of one version held by JAWS",
          {{"1.0", Kind::kGood}, {"2.0", Kind::kJfwHeld}},
@@ -248,7 +261,9 @@ TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         JawsMachine machine;
+        ScopedEnvironment programs("LUMI_JAWS_PROGRAMS", machine.programs.Path());
         std::vector<std::string> good;
+        std::vector<std::string> untouched;
         std::vector<std::string> keyed;  // the INI entries may fail, the keys must not
         std::vector<UniqueFile> held;
         std::vector<std::unique_ptr<ScopedReadOnlyKey>> readOnly;
@@ -272,6 +287,23 @@ TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
                     break;
                 case Kind::kNumber:
                     SetRawValue(key, REG_DWORD, std::string(4, '\x43'));
+                    break;
+                case Kind::kNoProgram:
+                    untouched.push_back(machine.AddVersion(version.first));
+                    WriteTextFile(untouched.back() + "\\jfw.ini", "[Options]\r\n");
+                    ::DeleteFileA((untouched.back() + "\\jfw.exe").c_str());
+                    break;
+                case Kind::kExpandTarget:
+                    good.push_back(machine.AddVersion(version.first));
+                    machine.jawsKey.SetString(version.first, "Target",
+                                              std::string("%LUMI_JAWS_PROGRAMS%\\jaws") + version.first,
+                                              REG_EXPAND_SZ);
+                    break;
+                case Kind::kUnexpandable:
+                    untouched.push_back(machine.AddVersion(version.first));
+                    machine.jawsKey.SetString(version.first, "Target",
+                                              std::string("%LUMI_NOT_SET%\\jaws") + version.first,
+                                              REG_EXPAND_SZ);
                     break;
                 case Kind::kNoFolder:
                     machine.jawsKey.SetString(version.first, "Target",
@@ -313,7 +345,9 @@ TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
                     WriteTextFile(folder + "\\braille.ini",
                                   "[list]\r\nItem1=Lumitactile\r\n[Lumitactile]\r\nCells=40\r\n");
                     WriteTextFile(folder + "\\jfw.ini",
-                                  "[BrailleDisplays]\r\nBraille1LongName=Lumitactile\r\n");
+                                  "[BrailleDisplays]\r\nBraille1Name=LumiTac\r\n"
+                                  "Braille1LongName=Lumitactile\r\nBraille1Driver=LumiTac\r\n"
+                                  "Braille1Port=USB\r\n");
                     held.push_back(Hold(folder + "\\braille.ini", FILE_SHARE_READ));
                     held.push_back(Hold(folder + "\\jfw.ini", FILE_SHARE_READ));
                     break;
@@ -324,6 +358,9 @@ TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
         held.clear();
         for (const std::string& folder : good) EXPECT_TRUE(IsPatched(folder)) << folder;
         for (const std::string& folder : keyed) EXPECT_TRUE(HasKeys(folder)) << folder;
+        for (const std::string& folder : untouched) {
+            EXPECT_FALSE(FileExists(folder + "\\LumiTac.jlb")) << folder;
+        }
         for (const char* name : {"LumiTac.jlb", "braille.ini", "jfw.ini"}) {
             EXPECT_FALSE(FileExists(driveRoot + name)) << "written to the root of the drive";
             ::DeleteFileA((driveRoot + name).c_str());
@@ -374,6 +411,7 @@ TEST(JawsInstall, CopiesTheDriverWhereTheVersionLooksForIt) {
             // Made in one piece: a byte walk would cut the name at its trail byte.
             folder = machine.programs / row.folderName;
             ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr)) << folder;
+            WriteTextFile(folder + "\\jfw.exe", "JAWS");
             machine.jawsKey.SetString("11.0", "Target", folder);
         }
         if (row.brailleFolder) MakeFolders(folder + "\\Drivers\\Braille");
@@ -416,6 +454,7 @@ TEST(JawsInstall, EachFolderGetsTheDriverOfTheViewItIsListedInOnce) {
         const char* version;
         REGSAM view;
         const char* folder;  // under the programs folder, as the Target names it
+        bool expand = false;  // stored as REG_EXPAND_SZ "%ProgramFiles%\<folder>"
     };
     struct Row {
         const char* label;
@@ -449,6 +488,30 @@ TEST(JawsInstall, EachFolderGetsTheDriverOfTheViewItIsListedInOnce) {
          {{"2025", kView64Bit, "a"}, {"2025", kView32Bit, "A\\"}},
          true,
          {{"a", kDriver64}},
+         kSuccessText,
+         Prompt::kJawsSuccess},
+        // Spellings that only the file system's resolution makes one.
+        {"both views, one folder with a doubled separator and a dot part",
+         true,
+         {{"2025", kView64Bit, "a"}, {"2025", kView32Bit, "\\.\\A\\"}},
+         true,
+         {{"a", kDriver64}},
+         kSuccessText,
+         Prompt::kJawsSuccess},
+        // Each as a program of its view expands it: the 64-bit one to ProgramW6432, the 32-bit
+        // one to ProgramFiles(x86), whatever this program's own %ProgramFiles% is.
+        {"both views, stored for expansion",
+         true,
+         {{"2025", kView64Bit, "a", true}, {"13.0", kView32Bit, "b", true}},
+         true,
+         {{"a", kDriver64}, {"b", kDriver}},
+         kSuccessText,
+         Prompt::kJawsSuccess},
+        {"32-bit Windows, stored for expansion",
+         false,
+         {{"11.0", 0, "a", true}},
+         true,
+         {{"a", kDriver}},
          kSuccessText,
          Prompt::kJawsSuccess},
         {"both views, two folders",
@@ -493,19 +556,44 @@ TEST(JawsInstall, EachFolderGetsTheDriverOfTheViewItIsListedInOnce) {
         if (!row.driver32OnMedium) {
             ASSERT_TRUE(::DeleteFileA((machine.medium / "jaws\\Lumitac.jlb").c_str()));
         }
+        // Three program folders: the 64-bit programs', the 32-bit programs' and this program's
+        // own, where nothing may land.
+        TempDir programs64;
+        TempDir programs32;
+        const std::string own = machine.programs.Path();
+        ScopedEnvironment w6432("ProgramW6432", programs64.Path());
+        ScopedEnvironment x86("ProgramFiles(x86)", programs32.Path());
+        ScopedEnvironment plain("ProgramFiles", row.windows64 ? own + "\\nowhere" : own);
         for (const Listing& listing : row.listings) {
             MakeFolders(machine.programs / (std::string(listing.folder) + "\\Settings\\enu"));
+            WriteTextFile(machine.programs / (std::string(listing.folder) + "\\jfw.exe"), "JAWS");
             ScopedMachineKey& key = listing.view == kView64Bit   ? machine.jawsKey64
                                     : listing.view == kView32Bit ? machine.jawsKey
                                                                  : ownView;
-            key.SetString(listing.version, "Target", machine.programs / listing.folder);
+            if (!listing.expand) {
+                key.SetString(listing.version, "Target", machine.programs / listing.folder);
+                continue;
+            }
+            // The folder is moved where the program of its view keeps its programs.
+            const std::string base = !row.windows64              ? own
+                                     : listing.view == kView64Bit ? programs64.Path()
+                                                                  : programs32.Path();
+            if (base != own) {
+                ASSERT_TRUE(::MoveFileA((machine.programs / listing.folder).c_str(),
+                                        (base + "\\" + listing.folder).c_str()));
+            }
+            key.SetString(listing.version, "Target",
+                          std::string("%ProgramFiles%\\") + listing.folder, REG_EXPAND_SZ);
         }
 
         EXPECT_EQ(1, machine.patcher.Install(machine.dialog.get()));
 
         for (const auto& [folder, driver] : row.drivers) {
             SCOPED_TRACE(folder);
-            const std::string path = machine.programs / folder;
+            std::string path = machine.programs / folder;
+            for (const std::string& base : {programs64.Path(), programs32.Path()}) {
+                if (FolderExists(base + "\\" + folder)) path = base + "\\" + folder;
+            }
             if (driver == nullptr) {
                 // Nothing at all: no driver it cannot load, no entry for it, no keys.
                 EXPECT_FALSE(FileExists(path + "\\LumiTac.jlb"));
@@ -705,6 +793,65 @@ TEST(JawsRegisterInJfwIni, TakesTheFirstIndexWithoutALongName) {
     EXPECT_EQ("", Value(file, "BrailleDisplays", "Braille3LongName"));
 }
 
+// An entry that a cut or partly refused run left with the display's long name is completed where
+// it stands, its own keys kept; one that cannot be completed is a failure.
+TEST(JawsRegisterInJfwIni, CompletesAnEntryACutRunLeft) {
+    const struct {
+        const char* name;
+        const char* before;
+        bool held;  // held by a running JAWS, for reading only
+        bool registered;
+        const char* port;  // Braille1Port afterwards
+        bool cached = false;  // the writes answered from a cache and never reach the file
+    } rows[] = {
+        {"driver and port missing",
+         "[BrailleDisplays]\r\nBraille1Name=LumiTac\r\nBraille1LongName=Lumitactile\r\n", false,
+         true, "USB"},
+        {"only the long name, an empty port",
+         "[BrailleDisplays]\r\nBraille1LongName=Lumitactile 40\r\nBraille1Port=\r\n", false, true,
+         "USB"},
+        {"a whole entry keeps its own keys",
+         "[BrailleDisplays]\r\nBraille1Name=LumiTac\r\nBraille1LongName=Lumitactile\r\n"
+         "Braille1Driver=LumiTac\r\nBraille1Port=USB2\r\n",
+         true, true, "USB2"},
+        {"a cut entry in a file JAWS holds",
+         "[BrailleDisplays]\r\nBraille1Name=LumiTac\r\nBraille1LongName=Lumitactile\r\n", true,
+         false, ""},
+        // Windows 95/98/ME say yes from their cache; only what the file holds counts.
+        {"writes that never reach the file", "[BrailleDisplays]\r\n", false, false, "", true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        JawsMachine machine;
+        const std::string folder = machine.programs / "jaws";
+        MakeFolders(folder);
+        const std::string file = folder + "\\jfw.ini";
+        WriteTextFile(file, row.before);
+        UniqueFile held;
+        if (row.held) held = Hold(file, FILE_SHARE_READ);
+        std::unique_ptr<ScopedImportHook> cache;
+        if (row.cached) {
+            cache = std::make_unique<ScopedImportHook>(
+                "kernel32.dll", "WritePrivateProfileStringA",
+                reinterpret_cast<void*>(&StringWriteThatNeverReachesTheFile));
+            ASSERT_TRUE(cache->IsHooked());
+        }
+
+        EXPECT_EQ(row.registered, machine.patcher.RegisterInJfwIni(folder + "\\"));
+        cache.reset();
+
+        held.Reset();
+        if (!row.registered) {
+            EXPECT_EQ(row.before, ReadTextFile(file));
+            continue;
+        }
+        EXPECT_NE("", Value(file, "BrailleDisplays", "Braille1Name"));
+        EXPECT_EQ("LumiTac", Value(file, "BrailleDisplays", "Braille1Driver"));
+        EXPECT_EQ(row.port, Value(file, "BrailleDisplays", "Braille1Port"));
+        EXPECT_EQ("", Value(file, "BrailleDisplays", "Braille2LongName"));
+    }
+}
+
 TEST(JawsInstallKeyMaps, WritesTheKeysIntoEverySettingsFolder) {
     std::string longKeys = "[LumiTac Keys]\r\n";
     for (int i = 0; i < 300; ++i) {
@@ -829,6 +976,55 @@ TEST(JawsInstallKeyMaps, CountsTheKeysTheFileHoldsNotTheWritesAnswer) {
                            reinterpret_cast<void*>(&SectionWriteThatNeverReachesTheFile));
     ASSERT_TRUE(cache.IsHooked());
     EXPECT_FALSE(machine.patcher.InstallKeyMaps(folder + "\\", "11.0"));
+}
+
+// Support reads from the log where the patcher looked and what it found there: each folder
+// tested and each file read that decided what was written.
+TEST(JawsInstall, LogsEveryFolderAndFileThatDecidedWhatWasWritten) {
+    TempDir logFolder;
+    ScopedEnvironment tmp("TMP", logFolder.Path());
+    JawsMachine machine;
+    ScopedEnvironment programs("LUMI_JAWS_PROGRAMS", machine.programs.Path());
+    // 11.0: a drivers folder, its key maps where FileFinder.ini says; 12.0: left behind by an
+    // uninstall; 13.0: no settings at all, stored for expansion; 2025 in the 64-bit view, listed
+    // again in the 32-bit view.
+    const std::string v11 = machine.AddVersion("11.0");
+    MakeFolders(v11 + "\\Drivers\\Braille");
+    const std::string profile = machine.programs / "profile";
+    MakeFolders(profile + "\\Settings\\deu");
+    WriteTextFile(v11 + "\\FileFinder.ini", "[DefaultUserProfilePaths]\r\nJAWS=" + profile + "\r\n");
+    const std::string v12 = machine.AddVersion("12.0");
+    ::DeleteFileA((v12 + "\\jfw.exe").c_str());
+    const std::string v13 = machine.AddVersion("13.0");
+    RemoveTree(v13 + "\\Settings");
+    machine.jawsKey.SetString("13.0", "Target", "%LUMI_JAWS_PROGRAMS%\\jaws13.0", REG_EXPAND_SZ);
+    const std::string v2025 = machine.AddVersion("2025", false, kView64Bit);
+    machine.jawsKey.SetString("2025", "Target", v2025 + "\\\\");
+    {
+        InstallLog log;
+        ASSERT_TRUE(log.Open("1.0"));
+        EXPECT_EQ(1, machine.patcher.Install(machine.dialog.get()));
+    }
+    const std::string text = ReadTextFile(logFolder / "Lumitactile Setup.log");
+    const auto q = [](const std::string& path) { return "\"" + path + "\""; };
+    const std::string lines[] = {
+        "folder " + q(v11 + "\\Drivers\\Braille") + " is there",
+        "folder " + q(v13 + "\\Drivers\\Braille") + " is not there",
+        "[DefaultUserProfilePaths] JAWS in " + q(v11 + "\\FileFinder.ini") + " = " + q(profile) +
+            ": the key maps are looked for in " + q(profile + "\\Settings\\"),
+        "language folder " + q(profile + "\\Settings\\deu") + " found",
+        "[DefaultUserProfilePaths] JAWS in " + q(v13 + "\\FileFinder.ini") + " is not there",
+        "folder " + q(v13 + "\\Settings\\") + " lists nothing: no key map got the display's keys",
+        "JAWS 12.0: " + q(v12 + "\\") + " has no jfw.exe, left behind by an uninstall",
+        "value \"Target\" expanded to " + q(v13),
+        "checked [BrailleDisplays] Braille1 in " + q(v11 + "\\jfw.ini") +
+            ": it holds all four keys",
+        "JAWS 2025 (32-bit view): " + q(v2025 + "\\\\") + " is the folder " + q(v2025 + "\\") +
+            " handled already",
+    };
+    for (const std::string& line : lines) {
+        EXPECT_NE(std::string::npos, text.find(line)) << line << "\nin\n" << text;
+    }
 }
 
 TEST(JawsInstall, SecondRunAddsNothingTwice) {

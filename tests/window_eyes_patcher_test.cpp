@@ -246,22 +246,34 @@ TEST(WindowEyesPatch, CopiesTheFilesOfItsVersionEverywhere) {
         const char* settings;
         bool readOnlyKey = false;  // a user without administrator rights on NT 4 to XP
         bool windows64 = true;     // else 32-bit Windows: one view, opened with no view flag
+        bool expand = false;       // "Path" stored as REG_EXPAND_SZ "%ProgramFiles%" + pathEnd
     };
     const Row rows[] = {{"5.9", "", kPre60Program, kPre60Settings},
                         {"6.0", "", kPost55Program, kPost55Settings},
                         // A Path written with a closing backslash names the same folder.
                         {"6.0", "\\", kPost55Program, kPost55Settings},
                         {"6.0", "", kPost55Program, kPost55Settings, true},
-                        {"6.0", "", kPost55Program, kPost55Settings, false, false}};
+                        {"6.0", "", kPost55Program, kPost55Settings, false, false},
+                        // Expanded as Window-Eyes, a 32-bit program, expands it.
+                        {"6.0", "\\", kPost55Program, kPost55Settings, false, true, true},
+                        {"6.0", "", kPost55Program, kPost55Settings, false, false, true}};
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string("version ") + row.version + ", Path ending \"" + row.pathEnd +
                      "\"" + (row.readOnlyKey ? ", key readable only" : "") +
-                     (row.windows64 ? "" : ", 32-bit Windows"));
+                     (row.windows64 ? "" : ", 32-bit Windows") +
+                     (row.expand ? ", stored for expansion" : ""));
         WindowEyesMachine machine;
         machine.dialog->windows64 = row.windows64;
         // The bench's own view is the only one a program on 32-bit Windows could see.
         ScopedMachineKey& key = row.windows64 ? machine.key : machine.key64;
         WindowEyesMachine::Register(row.version, machine.program.Path() + row.pathEnd, key);
+        const std::string program = machine.program.Path();
+        testing_support::ScopedEnvironment x86("ProgramFiles(x86)", program);
+        testing_support::ScopedEnvironment plain(
+            "ProgramFiles", row.windows64 ? program + "\\nowhere" : program);
+        if (row.expand) {
+            key.SetString("", "Path", std::string("%ProgramFiles%") + row.pathEnd, REG_EXPAND_SZ);
+        }
         std::unique_ptr<testing_support::ScopedReadOnlyKey> readOnly;
         if (row.readOnlyKey) {
             readOnly = std::make_unique<testing_support::ScopedReadOnlyKey>(kKey, key.View());

@@ -42,6 +42,10 @@ BOOL WINAPI SectionWriteThatNeverReachesTheFile(LPCSTR, LPCSTR, LPCSTR) {
     return TRUE;
 }
 
+BOOL WINAPI StringWriteThatNeverReachesTheFile(LPCSTR, LPCSTR, LPCSTR, LPCSTR) {
+    return TRUE;
+}
+
 ProfileWriteLog::ProfileWriteLog()
     : stringWrites("kernel32.dll", "WritePrivateProfileStringA",
                    reinterpret_cast<void*>(&RecordedWriteString)),

@@ -42,5 +42,8 @@ private:
 // A profile section write that says it was done and changes nothing, as Windows 95/98/ME answer
 // from their cache for a file that a running screen reader then keeps from changing.
 BOOL WINAPI SectionWriteThatNeverReachesTheFile(LPCSTR section, LPCSTR lines, LPCSTR file);
+// The same for a string write.
+BOOL WINAPI StringWriteThatNeverReachesTheFile(LPCSTR section, LPCSTR key, LPCSTR value,
+                                               LPCSTR file);
 
 }  // namespace testing_support

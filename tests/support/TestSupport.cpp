@@ -137,9 +137,10 @@ void ScopedMachineKey::CreateSubkey(const std::string& subkey) {
 }
 
 void ScopedMachineKey::SetString(const std::string& subkey, const char* name,
-                                 const std::string& value) {
+                                 const std::string& value, DWORD type) {
     const std::string full = subkey.empty() ? root : root + "\\" + subkey;
-    ASSERT_EQ(ERROR_SUCCESS, machine::WriteString(HKEY_LOCAL_MACHINE, full, name, value, view))
+    ASSERT_EQ(ERROR_SUCCESS,
+              machine::WriteString(HKEY_LOCAL_MACHINE, full, name, value, view, type))
         << full;
 }
 

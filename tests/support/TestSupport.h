@@ -91,8 +91,10 @@ class ScopedMachineKey {
 public:
     explicit ScopedMachineKey(const std::string& subkey, REGSAM view = 0);
     ~ScopedMachineKey();
-    // Creates subkey (relative to this key; empty for the key itself) and sets a string value.
-    void SetString(const std::string& subkey, const char* name, const std::string& value);
+    // Creates subkey (relative to this key; empty for the key itself) and sets a string value
+    // (REG_SZ, or REG_EXPAND_SZ stored as written).
+    void SetString(const std::string& subkey, const char* name, const std::string& value,
+                   DWORD type = REG_SZ);
     void CreateSubkey(const std::string& subkey);
     REGSAM View() const { return view; }
 

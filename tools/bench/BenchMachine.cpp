@@ -74,6 +74,7 @@ std::string MachineScenario(const MachineSize& size, const std::string& windows)
         const std::string folder = VersionFolder(version);
         text += "key " + std::string(kJawsKey) + VersionName(version) + "\n";
         text += "value Target = " + folder + "\\\n";
+        AddFile(text, folder + "\\jfw.exe", "Sample JAWS program.\n");
         AddFile(text, folder + "\\Drivers\\Braille\\Focus\\focus.jlb",
                 "Sample braille driver of another display.\n");
         AddFile(text, folder + "\\braille.ini",

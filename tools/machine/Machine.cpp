@@ -129,12 +129,12 @@ void RemoveKey(HKEY root, const std::string& subkey, REGSAM view) {
 }
 
 LONG WriteString(HKEY root, const std::string& subkey, const std::string& name,
-                 const std::string& value, REGSAM view) {
+                 const std::string& value, REGSAM view, DWORD type) {
     UniqueRegKey key;
     const LONG status = ::RegCreateKeyExA(root, subkey.c_str(), 0, nullptr, 0,
                                           KEY_ALL_ACCESS | view, nullptr, key.Receive(), nullptr);
     if (status != ERROR_SUCCESS) return status;
-    return ::RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ,
+    return ::RegSetValueExA(key.Get(), name.c_str(), 0, type,
                             reinterpret_cast<const BYTE*>(value.c_str()),
                             static_cast<DWORD>(value.size() + 1));
 }

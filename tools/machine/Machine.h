@@ -35,10 +35,10 @@ bool KeyExists(HKEY root, const std::string& subkey, REGSAM view = 0);
 LONG CreateKey(HKEY root, const std::string& subkey, REGSAM view = 0);
 // Deletes a key with all its subkeys; a missing one is fine.
 void RemoveKey(HKEY root, const std::string& subkey, REGSAM view = 0);
-// Sets a string value (an empty name: the default value), creating the key when it is missing;
-// the platform's status.
+// Sets a string value (an empty name: the default value; type REG_SZ or REG_EXPAND_SZ), creating
+// the key when it is missing; the platform's status.
 LONG WriteString(HKEY root, const std::string& subkey, const std::string& name,
-                 const std::string& value, REGSAM view = 0);
+                 const std::string& value, REGSAM view = 0, DWORD type = REG_SZ);
 // A string value; false when the key or the value is missing.
 bool ReadString(HKEY root, const std::string& subkey, const std::string& name, std::string& value,
                 REGSAM view = 0);

@@ -216,15 +216,19 @@ bool ParseScenario(const std::string& text, const std::string& name, Scenario& s
             added.group = useGroup();
             scenario.keys.push_back(added);
             key = &scenario.keys.back();
-        } else if (directive == "value") {
+        } else if (directive == "value" || directive == "expand-value") {
             if (key == nullptr) return fail(i, "a value needs a key line before it");
             const size_t equals = argument.find('=');
             if (equals == std::string::npos) return fail(i, "expected value <name> = <data>");
             RegistryValue value{Trim(argument.substr(0, equals)), std::string()};
             const std::string data = Trim(argument.substr(equals + 1));
             if (value.name.empty()) return fail(i, "a value needs a name (@ for the default)");
-            // Installers write their folders expanded, as %ProgramFiles% is on this machine.
-            if (!ExpandVariables(data, value.data)) {
+            // Installers write their folders expanded, as %ProgramFiles% is on this machine,
+            // unless they store them for expansion.
+            value.expand = directive == "expand-value";
+            if (value.expand) {
+                value.data = data;
+            } else if (!ExpandVariables(data, value.data)) {
                 return fail(i, "an environment variable in \"" + data + "\" is not set");
             }
             if (value.name == "@") value.name.clear();

@@ -18,6 +18,9 @@
 //   key64 HKLM\Software\...  the same for a 64-bit program: in the 64-bit registry view, so only
 //                            in a scenario of 64-bit Windows
 //   value Target = C:\...    a string value of the key above ("@" names the default value)
+//   expand-value Path = %ProgramFiles%\...
+//                            a REG_EXPAND_SZ value of the key above, stored as written: its
+//                            variables are left for the program that reads it
 //   folder C:\...            creates the folder and its parents; watched with all it holds
 //   watch C:\...             watched without being created
 //   file C:\...\braille.ini  creates the file (and its folders) with the lines that follow, up
@@ -46,6 +49,7 @@ namespace simpc {
 struct RegistryValue {
     std::string name;  // empty: the key's default value
     std::string data;
+    bool expand = false;  // REG_EXPAND_SZ, stored unexpanded ("expand-value")
 };
 
 struct RegistryKey {
