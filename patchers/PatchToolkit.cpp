@@ -123,7 +123,9 @@ struct FolderIdentity {
 // may not be opened.
 bool IdentityOf(const std::string& path, FolderIdentity& identity) {
     // Asking for no access lets even a user without rights to the folder's contents ask this.
-    UniqueFile folder(::CreateFileA(path.c_str(), 0,
+    // A closing backslash is no part of the folder's name.
+    const std::string name = AnsiText::WithoutClosingBackslashes(path);
+    UniqueFile folder(::CreateFileA(name.c_str(), 0,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!folder) return false;
