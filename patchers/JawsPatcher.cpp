@@ -124,8 +124,8 @@ int JawsPatcher::Install(RunOwner* runOwner) {
             std::find_if(handled.begin(), handled.end(),
                          [&](const std::string& folder) { return IsSameFolder(folder, target); });
         if (same != handled.end()) {
-            Log::Write("JAWS " + version.name + " (" + ViewName(version.view) + "): " +
-                       Log::Quoted(target) + " is the folder " + Log::Quoted(*same) +
+            Log::Write("JAWS " + version.name + " (" + ViewName(version.view) +
+                       "): " + Log::Quoted(target) + " is the folder " + Log::Quoted(*same) +
                        " handled already: left as it is");
             continue;
         }
@@ -306,8 +306,7 @@ bool JawsPatcher::InstallKeyMaps(const std::string& targetFolder, const std::str
     const std::string profile = Ini::ReadValue(finder, kProfilePathsSection, kProfilePathKey);
     // An empty path counts as none: "" + "\Settings\" would be the root of the drive.
     const bool noProfile = Ini::IsMissing(profile) || profile.empty();
-    const std::string settings =
-        noProfile ? targetFolder + "Settings\\" : profile + "\\Settings\\";
+    const std::string settings = noProfile ? targetFolder + "Settings\\" : profile + "\\Settings\\";
     Log::Write("[" + std::string(kProfilePathsSection) + "] " + kProfilePathKey + " in " +
                Log::Quoted(finder) +
                (Ini::IsMissing(profile) ? " is not there"

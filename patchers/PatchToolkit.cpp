@@ -154,10 +154,10 @@ std::string ResolvedFolderPath(const std::string& path) {
     // Windows 95 and NT 4 have no long-name call: their 8.3 names stay as written.
     using LongPathCall = DWORD(WINAPI*)(LPCSTR, LPSTR, DWORD);
     HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-    const auto longPath =
-        kernel == nullptr ? nullptr
-                          : reinterpret_cast<LongPathCall>(reinterpret_cast<void*>(
-                                ::GetProcAddress(kernel, "GetLongPathNameA")));
+    const auto longPath = kernel == nullptr
+                              ? nullptr
+                              : reinterpret_cast<LongPathCall>(reinterpret_cast<void*>(
+                                    ::GetProcAddress(kernel, "GetLongPathNameA")));
     if (longPath != nullptr) {
         const std::string full = resolved;
         const std::string longName = ReadWhole(
@@ -262,11 +262,10 @@ std::string NameForView(const std::string& name, View view) {
 
 bool EnvironmentValue(const std::string& name, std::string& value) {
     // An environment block holds at most 32,767 characters.
-    value = ReadWhole(
-        [&](char* buffer, DWORD size) {
-            return ::GetEnvironmentVariableA(name.c_str(), buffer, size);
-        },
-        MAX_PATH, kLongestPath);
+    value =
+        ReadWhole([&](char* buffer,
+                      DWORD size) { return ::GetEnvironmentVariableA(name.c_str(), buffer, size); },
+                  MAX_PATH, kLongestPath);
     // An empty variable names no folder either.
     return !value.empty();
 }

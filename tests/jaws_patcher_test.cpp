@@ -162,7 +162,6 @@ enum class Kind {
     kListFull,        // braille.ini's list has no gap up to the last index searched
     kNoProgram,       // left behind by an uninstall: the folder holds settings but no jfw.exe
     kExpandTarget,    // good, its Target stored for expansion (REG_EXPAND_SZ)
-    kUnexpandable,    // a REG_EXPAND_SZ Target naming a variable that is not set
 };
 
 // An INI file opened the way a running screen reader keeps it: others may read it when
@@ -189,14 +188,14 @@ TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
           {"4.0", Kind::kFullBuffer},
           {"5.0", Kind::kTooLong},
           {"6.0", Kind::kNumber},
-          {"6.5", Kind::kUnexpandable},
           {"7.0", Kind::kGood},
-          {"8.0", Kind::kExpandTarget}},
+          {"8.0", Kind::kExpandTarget},
+          {"9.0", Kind::kNoProgram}},
          1,
          kSuccessText,
          Prompt::kJawsSuccess},
         {"no version readable",
-         {{"2.0", Kind::kNoTarget}, {"4.0", Kind::kFullBuffer}, {"6.5", Kind::kUnexpandable}},
+         {{"2.0", Kind::kNoTarget}, {"4.0", Kind::kFullBuffer}},
          0,
          nullptr,
          nullptr},
@@ -207,12 +206,6 @@ TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
          kSuccessText,
          Prompt::kJawsSuccess},
         {"only versions whose folder is gone", {{"1.0", Kind::kNoFolder}}, 0, nullptr, nullptr},
-        {"a folder without jfw.exe is skipped",
-         {{"1.0", Kind::kNoProgram}, {"2.0", Kind::kGood}},
-         1,
-         kSuccessText,
-         Prompt::kJawsSuccess},
-        {"only folders without jfw.exe", {{"1.0", Kind::kNoProgram}}, 0, nullptr, nullptr},
         // Without its INI entries a version cannot use the display either.
         {"jfw.ini of one version held by JAWS",
          {{"1.0", Kind::kGood}, {"2.0", Kind::kJfwHeld}},
@@ -295,15 +288,9 @@ TEST(JawsInstall, SkipsUnreadableVersionsAndReportsOnce) {
                     break;
                 case Kind::kExpandTarget:
                     good.push_back(machine.AddVersion(version.first));
-                    machine.jawsKey.SetString(version.first, "Target",
-                                              std::string("%LUMI_JAWS_PROGRAMS%\\jaws") + version.first,
-                                              REG_EXPAND_SZ);
-                    break;
-                case Kind::kUnexpandable:
-                    untouched.push_back(machine.AddVersion(version.first));
-                    machine.jawsKey.SetString(version.first, "Target",
-                                              std::string("%LUMI_NOT_SET%\\jaws") + version.first,
-                                              REG_EXPAND_SZ);
+                    machine.jawsKey.SetString(
+                        version.first, "Target",
+                        std::string("%LUMI_JAWS_PROGRAMS%\\jaws") + version.first, REG_EXPAND_SZ);
                     break;
                 case Kind::kNoFolder:
                     machine.jawsKey.SetString(version.first, "Target",
@@ -454,7 +441,6 @@ TEST(JawsInstall, EachFolderGetsTheDriverOfTheViewItIsListedInOnce) {
         const char* version;
         REGSAM view;
         const char* folder;  // under the programs folder, as the Target names it
-        bool expand = false;  // stored as REG_EXPAND_SZ "%ProgramFiles%\<folder>"
     };
     struct Row {
         const char* label;
@@ -488,30 +474,6 @@ TEST(JawsInstall, EachFolderGetsTheDriverOfTheViewItIsListedInOnce) {
          {{"2025", kView64Bit, "a"}, {"2025", kView32Bit, "A\\"}},
          true,
          {{"a", kDriver64}},
-         kSuccessText,
-         Prompt::kJawsSuccess},
-        // Spellings that only the file system's resolution makes one.
-        {"both views, one folder with a doubled separator and a dot part",
-         true,
-         {{"2025", kView64Bit, "a"}, {"2025", kView32Bit, "\\.\\A\\"}},
-         true,
-         {{"a", kDriver64}},
-         kSuccessText,
-         Prompt::kJawsSuccess},
-        // Each as a program of its view expands it: the 64-bit one to ProgramW6432, the 32-bit
-        // one to ProgramFiles(x86), whatever this program's own %ProgramFiles% is.
-        {"both views, stored for expansion",
-         true,
-         {{"2025", kView64Bit, "a", true}, {"13.0", kView32Bit, "b", true}},
-         true,
-         {{"a", kDriver64}, {"b", kDriver}},
-         kSuccessText,
-         Prompt::kJawsSuccess},
-        {"32-bit Windows, stored for expansion",
-         false,
-         {{"11.0", 0, "a", true}},
-         true,
-         {{"a", kDriver}},
          kSuccessText,
          Prompt::kJawsSuccess},
         {"both views, two folders",
@@ -556,44 +518,20 @@ TEST(JawsInstall, EachFolderGetsTheDriverOfTheViewItIsListedInOnce) {
         if (!row.driver32OnMedium) {
             ASSERT_TRUE(::DeleteFileA((machine.medium / "jaws\\Lumitac.jlb").c_str()));
         }
-        // Three program folders: the 64-bit programs', the 32-bit programs' and this program's
-        // own, where nothing may land.
-        TempDir programs64;
-        TempDir programs32;
-        const std::string own = machine.programs.Path();
-        ScopedEnvironment w6432("ProgramW6432", programs64.Path());
-        ScopedEnvironment x86("ProgramFiles(x86)", programs32.Path());
-        ScopedEnvironment plain("ProgramFiles", row.windows64 ? own + "\\nowhere" : own);
         for (const Listing& listing : row.listings) {
             MakeFolders(machine.programs / (std::string(listing.folder) + "\\Settings\\enu"));
             WriteTextFile(machine.programs / (std::string(listing.folder) + "\\jfw.exe"), "JAWS");
             ScopedMachineKey& key = listing.view == kView64Bit   ? machine.jawsKey64
                                     : listing.view == kView32Bit ? machine.jawsKey
                                                                  : ownView;
-            if (!listing.expand) {
-                key.SetString(listing.version, "Target", machine.programs / listing.folder);
-                continue;
-            }
-            // The folder is moved where the program of its view keeps its programs.
-            const std::string base = !row.windows64              ? own
-                                     : listing.view == kView64Bit ? programs64.Path()
-                                                                  : programs32.Path();
-            if (base != own) {
-                ASSERT_TRUE(::MoveFileA((machine.programs / listing.folder).c_str(),
-                                        (base + "\\" + listing.folder).c_str()));
-            }
-            key.SetString(listing.version, "Target",
-                          std::string("%ProgramFiles%\\") + listing.folder, REG_EXPAND_SZ);
+            key.SetString(listing.version, "Target", machine.programs / listing.folder);
         }
 
         EXPECT_EQ(1, machine.patcher.Install(machine.dialog.get()));
 
         for (const auto& [folder, driver] : row.drivers) {
             SCOPED_TRACE(folder);
-            std::string path = machine.programs / folder;
-            for (const std::string& base : {programs64.Path(), programs32.Path()}) {
-                if (FolderExists(base + "\\" + folder)) path = base + "\\" + folder;
-            }
+            const std::string path = machine.programs / folder;
             if (driver == nullptr) {
                 // Nothing at all: no driver it cannot load, no entry for it, no keys.
                 EXPECT_FALSE(FileExists(path + "\\LumiTac.jlb"));
@@ -796,56 +734,37 @@ TEST(JawsRegisterInJfwIni, TakesTheFirstIndexWithoutALongName) {
 // An entry that a cut or partly refused run left with the display's long name is completed where
 // it stands, its own keys kept; one that cannot be completed is a failure.
 TEST(JawsRegisterInJfwIni, CompletesAnEntryACutRunLeft) {
+    const std::string cut = "Braille1Name=LumiTac\r\nBraille1LongName=Lumitactile\r\n";
     const struct {
-        const char* name;
-        const char* before;
-        bool held;  // held by a running JAWS, for reading only
-        bool registered;
-        const char* port;  // Braille1Port afterwards
-        bool cached = false;  // the writes answered from a cache and never reach the file
+        std::string entry;
+        bool held;    // held by a running JAWS, for reading only
+        bool cached;  // writes answered from a cache (Windows 95/98/ME) that never reach the file
+        const char* port;  // Braille1Port afterwards; empty: not registered, the file unchanged
     } rows[] = {
-        {"driver and port missing",
-         "[BrailleDisplays]\r\nBraille1Name=LumiTac\r\nBraille1LongName=Lumitactile\r\n", false,
-         true, "USB"},
-        {"only the long name, an empty port",
-         "[BrailleDisplays]\r\nBraille1LongName=Lumitactile 40\r\nBraille1Port=\r\n", false, true,
-         "USB"},
-        {"a whole entry keeps its own keys",
-         "[BrailleDisplays]\r\nBraille1Name=LumiTac\r\nBraille1LongName=Lumitactile\r\n"
-         "Braille1Driver=LumiTac\r\nBraille1Port=USB2\r\n",
-         true, true, "USB2"},
-        {"a cut entry in a file JAWS holds",
-         "[BrailleDisplays]\r\nBraille1Name=LumiTac\r\nBraille1LongName=Lumitactile\r\n", true,
-         false, ""},
-        // Windows 95/98/ME say yes from their cache; only what the file holds counts.
-        {"writes that never reach the file", "[BrailleDisplays]\r\n", false, false, "", true},
+        {cut, false, false, "USB"},
+        {"Braille1LongName=Lumitactile 40\r\nBraille1Port=\r\n", false, false, "USB"},
+        {cut + "Braille1Driver=LumiTac\r\nBraille1Port=USB2\r\n", true, false, "USB2"},
+        {cut, true, false, ""},
+        {"", false, true, ""},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
+        SCOPED_TRACE(row.entry);
         JawsMachine machine;
-        const std::string folder = machine.programs / "jaws";
-        MakeFolders(folder);
-        const std::string file = folder + "\\jfw.ini";
-        WriteTextFile(file, row.before);
-        UniqueFile held;
-        if (row.held) held = Hold(file, FILE_SHARE_READ);
-        std::unique_ptr<ScopedImportHook> cache;
-        if (row.cached) {
-            cache = std::make_unique<ScopedImportHook>(
-                "kernel32.dll", "WritePrivateProfileStringA",
-                reinterpret_cast<void*>(&StringWriteThatNeverReachesTheFile));
-            ASSERT_TRUE(cache->IsHooked());
-        }
+        const std::string file = machine.programs / "jfw.ini";
+        WriteTextFile(file, "[BrailleDisplays]\r\n" + row.entry);
+        const std::string before = ReadTextFile(file);
+        UniqueFile held = row.held ? Hold(file, FILE_SHARE_READ) : UniqueFile();
+        ScopedImportHook cache("kernel32.dll", row.cached ? "WritePrivateProfileStringA" : "-",
+                               reinterpret_cast<void*>(&StringWriteThatNeverReachesTheFile));
 
-        EXPECT_EQ(row.registered, machine.patcher.RegisterInJfwIni(folder + "\\"));
-        cache.reset();
+        EXPECT_EQ(*row.port != '\0',
+                  machine.patcher.RegisterInJfwIni(machine.programs.Path() + "\\"));
 
         held.Reset();
-        if (!row.registered) {
-            EXPECT_EQ(row.before, ReadTextFile(file));
+        if (*row.port == '\0') {
+            EXPECT_EQ(before, ReadTextFile(file));
             continue;
         }
-        EXPECT_NE("", Value(file, "BrailleDisplays", "Braille1Name"));
         EXPECT_EQ("LumiTac", Value(file, "BrailleDisplays", "Braille1Driver"));
         EXPECT_EQ(row.port, Value(file, "BrailleDisplays", "Braille1Port"));
         EXPECT_EQ("", Value(file, "BrailleDisplays", "Braille2LongName"));
@@ -978,55 +897,6 @@ TEST(JawsInstallKeyMaps, CountsTheKeysTheFileHoldsNotTheWritesAnswer) {
     EXPECT_FALSE(machine.patcher.InstallKeyMaps(folder + "\\", "11.0"));
 }
 
-// Support reads from the log where the patcher looked and what it found there: each folder
-// tested and each file read that decided what was written.
-TEST(JawsInstall, LogsEveryFolderAndFileThatDecidedWhatWasWritten) {
-    TempDir logFolder;
-    ScopedEnvironment tmp("TMP", logFolder.Path());
-    JawsMachine machine;
-    ScopedEnvironment programs("LUMI_JAWS_PROGRAMS", machine.programs.Path());
-    // 11.0: a drivers folder, its key maps where FileFinder.ini says; 12.0: left behind by an
-    // uninstall; 13.0: no settings at all, stored for expansion; 2025 in the 64-bit view, listed
-    // again in the 32-bit view.
-    const std::string v11 = machine.AddVersion("11.0");
-    MakeFolders(v11 + "\\Drivers\\Braille");
-    const std::string profile = machine.programs / "profile";
-    MakeFolders(profile + "\\Settings\\deu");
-    WriteTextFile(v11 + "\\FileFinder.ini", "[DefaultUserProfilePaths]\r\nJAWS=" + profile + "\r\n");
-    const std::string v12 = machine.AddVersion("12.0");
-    ::DeleteFileA((v12 + "\\jfw.exe").c_str());
-    const std::string v13 = machine.AddVersion("13.0");
-    RemoveTree(v13 + "\\Settings");
-    machine.jawsKey.SetString("13.0", "Target", "%LUMI_JAWS_PROGRAMS%\\jaws13.0", REG_EXPAND_SZ);
-    const std::string v2025 = machine.AddVersion("2025", false, kView64Bit);
-    machine.jawsKey.SetString("2025", "Target", v2025 + "\\\\");
-    {
-        InstallLog log;
-        ASSERT_TRUE(log.Open("1.0"));
-        EXPECT_EQ(1, machine.patcher.Install(machine.dialog.get()));
-    }
-    const std::string text = ReadTextFile(logFolder / "Lumitactile Setup.log");
-    const auto q = [](const std::string& path) { return "\"" + path + "\""; };
-    const std::string lines[] = {
-        "folder " + q(v11 + "\\Drivers\\Braille") + " is there",
-        "folder " + q(v13 + "\\Drivers\\Braille") + " is not there",
-        "[DefaultUserProfilePaths] JAWS in " + q(v11 + "\\FileFinder.ini") + " = " + q(profile) +
-            ": the key maps are looked for in " + q(profile + "\\Settings\\"),
-        "language folder " + q(profile + "\\Settings\\deu") + " found",
-        "[DefaultUserProfilePaths] JAWS in " + q(v13 + "\\FileFinder.ini") + " is not there",
-        "folder " + q(v13 + "\\Settings\\") + " lists nothing: no key map got the display's keys",
-        "JAWS 12.0: " + q(v12 + "\\") + " has no jfw.exe, left behind by an uninstall",
-        "value \"Target\" expanded to " + q(v13),
-        "checked [BrailleDisplays] Braille1 in " + q(v11 + "\\jfw.ini") +
-            ": it holds all four keys",
-        "JAWS 2025 (32-bit view): " + q(v2025 + "\\\\") + " is the folder " + q(v2025 + "\\") +
-            " handled already",
-    };
-    for (const std::string& line : lines) {
-        EXPECT_NE(std::string::npos, text.find(line)) << line << "\nin\n" << text;
-    }
-}
-
 TEST(JawsInstall, SecondRunAddsNothingTwice) {
     JawsMachine machine;
     const std::string folder = machine.AddVersion("11.0");
@@ -1088,6 +958,15 @@ TEST(JawsInstall, ClosingStopsBetweenVersions) {
     machine.dialog.DestroyDialog();
     const std::string log = ReadTextFile(logFolder / "Lumitactile Setup.log");
     EXPECT_NE(std::string::npos, log.find("closed by the user during the JAWS patch")) << log;
+    // Where the driver and the key maps were looked for, and what was found there.
+    const std::string v0 = "\"" + folders[0];
+    for (const std::string& line :
+         {"folder " + v0 + "\\Drivers\\Braille\" is not there",
+          "[DefaultUserProfilePaths] JAWS in " + v0 + "\\FileFinder.ini\" is not there",
+          "language folder " + v0 + "\\Settings\\l19\" found",
+          "checked [BrailleDisplays] Braille1 in " + v0 + "\\jfw.ini\": it holds all four keys"}) {
+        EXPECT_NE(std::string::npos, log.find(line)) << line;
+    }
     const std::string end =
         "the wizard ends, exit code 3 (closed by the user before the verdict)\r\n";
     ASSERT_GE(log.size(), end.size());

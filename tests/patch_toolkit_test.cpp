@@ -89,103 +89,61 @@ TEST(IsExistingDirectory, LooksAtThePathItself) {
     EXPECT_EQ(0, IsExistingDirectory(folder / "missing"));
 }
 
-// The same folder however it is written: the system's own resolution decides, by the folder's
-// identity where it can open folders, else by the resolved path (Windows 9x; missing folders).
+// One folder however it is written, as the system resolves it: by the folder's identity where it
+// can open folders, else (Windows 9x, missing folders) by the resolved path.
 TEST(IsSameFolder, DecidesAsTheFileSystemDoes) {
     TempDir folder;
     const std::string jaws = folder / "Freedom Scientific\\JAWS\\2025";
-    MakeFolders(jaws);
     MakeFolders(folder / "Freedom Scientific\\JAWS\\13.0");
+    MakeFolders(jaws);
     std::vector<char> shortName(32768, 0);
     ::GetShortPathNameA(jaws.c_str(), shortName.data(), 32768);
-    std::string upper = jaws;
-    for (char& c : upper) c = c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
     const std::string missing = folder / "Freedom Scientific\\JAWS\\2026";
-    const struct {
-        const char* name;
-        std::string other;
-        bool same;
-    } rows[] = {
-        {"closing backslash", jaws + "\\", true},
-        {"letter case", upper, true},
-        {"doubled separator", folder / "Freedom Scientific\\\\JAWS\\2025", true},
-        {"dot parts", folder / "Freedom Scientific\\.\\JAWS\\13.0\\..\\2025\\", true},
-        {"short 8.3 name", shortName.data(), true},
-        {"another folder", folder / "Freedom Scientific\\JAWS\\13.0", false},
-        {"a missing folder", missing, false},
+    std::string prefix;  // Wine's Z: is the host's root, so the prefix's C: is there as well
+    const bool wine = Registry::EnvironmentValue("WINEPREFIX", prefix) && jaws[0] == 'C';
+    std::replace(prefix.begin(), prefix.end(), '/', '\\');
+    const std::pair<std::string, bool> rows[] = {
+        {folder / "FREEDOM SCIENTIFIC\\\\JAWS\\.\\13.0\\..\\2025\\", true},
+        {shortName.data(), true},
+        {wine ? "Z:" + prefix + "\\drive_c" + jaws.substr(2) : jaws, true},
+        {folder / "Freedom Scientific\\JAWS\\13.0", false},
+        {missing, false},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(row.same, IsSameFolder(jaws, row.other)) << row.other;
-    }
-    // Only the folder's identity knows one folder under two drives: Wine's Z: is the host's
-    // root, where the prefix's C: is a folder too.
-    std::string prefix;
-    if (Registry::EnvironmentValue("WINEPREFIX", prefix) && jaws.compare(0, 3, "C:\\") == 0) {
-        std::replace(prefix.begin(), prefix.end(), '/', '\\');
-        const std::string alias = "Z:" + prefix + "\\drive_c" + jaws.substr(2);
-        EXPECT_TRUE(IsSameFolder(jaws, alias)) << alias;
-    } else {
-        std::printf("skipped \"another drive\": not a Wine prefix on C:\n");
-    }
-    // Where no identity can be had, the resolved paths decide.
+    for (const auto& [other, same] : rows) EXPECT_EQ(same, IsSameFolder(jaws, other)) << other;
     EXPECT_TRUE(IsSameFolder(missing, folder / "Freedom Scientific\\\\JAWS\\.\\2026\\"));
-    EXPECT_TRUE(AnsiText::EqualIgnoringCase(jaws, ResolvedFolderPath(shortName.data())))
-        << shortName.data();
+    EXPECT_TRUE(AnsiText::EqualIgnoringCase(jaws, ResolvedFolderPath(shortName.data())));
 }
 
-// A stored folder is expanded with the %ProgramFiles% of the program that wrote it: on 64-bit
-// Windows the variables of the value's view, whoever reads it.
-bool StandInEnvironment(const std::string& name, std::string& value) {
-    const std::pair<const char*, const char*> variables[] = {
-        {"ProgramFiles", "C:\\Own Programs"},
-        {"ProgramW6432", "C:\\Program Files"},
-        {"ProgramFiles(x86)", "C:\\Program Files (x86)"},
-        {"CommonProgramFiles", "C:\\Own Programs\\Common Files"},
-        {"CommonProgramW6432", "C:\\Program Files\\Common Files"},
-        {"CommonProgramFiles(x86)", "C:\\Program Files (x86)\\Common Files"},
-        {"SystemDrive", "C:"},
-    };
-    for (const auto& variable : variables) {
-        if (AnsiText::EqualIgnoringCase(name, variable.first)) {
-            value = variable.second;
-            return true;
-        }
-    }
-    return false;
+// On 64-bit Windows a stored %ProgramFiles% means the folder of the programs of the value's view.
+bool NamedEnvironment(const std::string& name, std::string& value) {
+    value = "<" + name + ">";
+    return name != "Unset";
 }
 
 TEST(RegistryExpandVariables, ExpandsAsTheProgramOfTheValuesViewWould) {
     using Registry::View;
     const struct {
-        const char* name;
         const char* text;
         bool windows64;
         View view;
-        const char* expected;  // nullptr: cannot be expanded
-        const char* unset = "";
+        const char* expected;  // empty: cannot be expanded
     } rows[] = {
-        {"64-bit view", "%ProgramFiles%\\JAWS\\", true, View::k64Bit, "C:\\Program Files\\JAWS\\"},
-        {"32-bit view", "%ProgramFiles%\\JAWS", true, View::k32Bit, "C:\\Program Files (x86)\\JAWS"},
-        {"32-bit Windows", "%ProgramFiles%\\JAWS", false, View::k32Bit, "C:\\Own Programs\\JAWS"},
-        {"common files, 64-bit view", "%commonprogramfiles%\\FS", true, View::k64Bit,
-         "C:\\Program Files\\Common Files\\FS"},
-        {"common files, 32-bit view", "%CommonProgramFiles%\\FS", true, View::k32Bit,
-         "C:\\Program Files (x86)\\Common Files\\FS"},
-        {"other variables as named", "%SystemDrive%\\JAWS", true, View::k64Bit, "C:\\JAWS"},
-        {"a lone percent sign", "C:\\100% JAWS", true, View::k64Bit, "C:\\100% JAWS"},
-        {"an unset variable", "%SystemDrive%\\%JawsHome%\\JAWS", true, View::k64Bit, nullptr,
-         "JawsHome"},
+        {"%ProgramFiles%\\JAWS\\", true, View::k64Bit, "<ProgramW6432>\\JAWS\\"},
+        {"%ProgramFiles%\\JAWS", true, View::k32Bit, "<ProgramFiles(x86)>\\JAWS"},
+        {"%programfiles%\\JAWS", false, View::k64Bit, "<programfiles>\\JAWS"},
+        {"%commonprogramfiles%%X%", true, View::k64Bit, "<CommonProgramW6432><X>"},
+        {"%CommonProgramFiles%", true, View::k32Bit, "<CommonProgramFiles(x86)>"},
+        {"C:\\100% JAWS", true, View::k64Bit, "C:\\100% JAWS"},
+        {"%X%\\%Unset%\\JAWS", true, View::k64Bit, ""},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
         std::string expanded;
         std::string unset;
-        EXPECT_EQ(row.expected != nullptr,
-                  Registry::ExpandVariables(row.text, row.windows64, row.view, StandInEnvironment,
+        EXPECT_EQ(*row.expected != '\0',
+                  Registry::ExpandVariables(row.text, row.windows64, row.view, NamedEnvironment,
                                             expanded, unset));
-        EXPECT_EQ(row.expected != nullptr ? row.expected : "", expanded);
-        EXPECT_EQ(row.unset, unset);
+        EXPECT_EQ(row.expected, expanded) << row.text;
+        EXPECT_EQ(*row.expected != '\0' ? "" : "Unset", unset);
     }
 }
 

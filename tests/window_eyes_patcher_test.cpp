@@ -255,8 +255,7 @@ TEST(WindowEyesPatch, CopiesTheFilesOfItsVersionEverywhere) {
                         {"6.0", "", kPost55Program, kPost55Settings, true},
                         {"6.0", "", kPost55Program, kPost55Settings, false, false},
                         // Expanded as Window-Eyes, a 32-bit program, expands it.
-                        {"6.0", "\\", kPost55Program, kPost55Settings, false, true, true},
-                        {"6.0", "", kPost55Program, kPost55Settings, false, false, true}};
+                        {"6.0", "\\", kPost55Program, kPost55Settings, false, true, true}};
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string("version ") + row.version + ", Path ending \"" + row.pathEnd +
                      "\"" + (row.readOnlyKey ? ", key readable only" : "") +
@@ -269,8 +268,7 @@ TEST(WindowEyesPatch, CopiesTheFilesOfItsVersionEverywhere) {
         WindowEyesMachine::Register(row.version, machine.program.Path() + row.pathEnd, key);
         const std::string program = machine.program.Path();
         testing_support::ScopedEnvironment x86("ProgramFiles(x86)", program);
-        testing_support::ScopedEnvironment plain(
-            "ProgramFiles", row.windows64 ? program + "\\nowhere" : program);
+        testing_support::ScopedEnvironment plain("ProgramFiles", program + "\\nowhere");
         if (row.expand) {
             key.SetString("", "Path", std::string("%ProgramFiles%") + row.pathEnd, REG_EXPAND_SZ);
         }

@@ -54,9 +54,8 @@ bool SeedKey(const RegistryKey& wanted, SeedRecord& record, std::string& error) 
     LONG status = machine::CreateKey(HKEY_LOCAL_MACHINE, wanted.subkey, view);
     for (auto value = wanted.values.begin();
          status == ERROR_SUCCESS && value != wanted.values.end(); ++value) {
-        status =
-            machine::WriteString(HKEY_LOCAL_MACHINE, wanted.subkey, value->name, value->data, view,
-                                 value->expand ? REG_EXPAND_SZ : REG_SZ);
+        status = machine::WriteString(HKEY_LOCAL_MACHINE, wanted.subkey, value->name, value->data,
+                                      view, value->expand ? REG_EXPAND_SZ : REG_SZ);
     }
     if (status != ERROR_SUCCESS) {
         error = "cannot write the key HKLM\\" + wanted.subkey + " (error " +
