@@ -224,4 +224,26 @@ TEST(SetupExe, ASecondStartBringsTheRunningWizardToTheFrontAndEnds) {
     EXPECT_EQ(end, log.substr(log.size() - std::min(log.size(), end.size()))) << log;
 }
 
+// A log over 1 MiB beside a read-only older log: the wizard's start renames the log, the
+// read-only older one goes, and the new log's first block says so.
+TEST(SetupExe, MakesWayForANewLogPastAReadOnlyOlderOne) {
+    EmulatedWindows windows("winxp");
+    const std::string path = InstallLog::FilePath();
+    const std::string old = InstallLog::OldFilePath();
+    ::SetFileAttributesA(old.c_str(), FILE_ATTRIBUTE_NORMAL);
+    testing_support::WriteTextFile(old, "the oldest runs");
+    testing_support::SetReadOnly(old);
+    const std::string full(1024 * 1024 + 1, 'x');
+    testing_support::WriteTextFile(path, full);
+    uidriver::Plan plan;
+    plan.closeAtMs = 500;
+    const SetupRun run = RunSetup(MediumFolder(), plan, 300);
+    EXPECT_TRUE(run.outcome.ended);
+    EXPECT_EQ(full, ReadTextFile(old));
+    const std::string log = ReadTextFile(path);
+    EXPECT_EQ(0u, log.find("\r\n==== Lumitactile Setup ")) << log.substr(0, 200);
+    EXPECT_NE(std::string::npos, log.find(" ms  the log was over 1 MiB: renamed to ")) << log;
+    EXPECT_NE(std::string::npos, log.find(" ms  the older log it replaces was deleted")) << log;
+}
+
 }  // namespace
