@@ -255,6 +255,7 @@ TEST(Ini, ASectionRightAfterAUtf8MarkIsSeenByWindowsAndNeverWrittenTwice) {
     } rows[] = {
         {"mark, then the section", mark + list, mark + "\r\n" + list},
         {"mark, blanks, then the section", mark + "  " + list, mark + "\r\n  " + list},
+        {"read-only, mark, then the section", mark + list, mark + "\r\n" + list, kRead, true},
         {"mark, then a comment", mark + ";c\r\n" + list, mark + ";c\r\n" + list},
         {"no mark", list, list},
         {"mark, then the section, written first", mark + list, "", kWriteValue},
