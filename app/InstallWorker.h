@@ -37,4 +37,5 @@ enum RunExitCode : int {
     kExitFailureTold = 1,     // a failure was told: a patch's, or the package not started
     kExitNoScreenReader = 2,  // no screen reader was found (and no failure told)
     kExitClosed = 3,          // the user closed the wizard before the verdict
+    kExitAnotherWizard = 4,   // a wizard was running already: this start ended at once
 };

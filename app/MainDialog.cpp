@@ -114,13 +114,20 @@ MainDialog::MainDialog(HWND parent)
       closingEvent(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
 MainDialog::~MainDialog() {
+    static_cast<void>(Finish());
+}
+
+int MainDialog::Finish() {
+    if (finished) return exitCode.load();
+    finished = true;
     // However the dialog ended (Esc ends it without WM_CLOSE), nothing the worker can reach
-    // goes away while it runs.
+    // goes away while it runs, and the code is read only once it has ended.
     if (!workerSentClose.load()) LogClose();
     StopRun();
-    InstallLog::Write(
-        "the wizard ends, exit code " + std::to_string(exitCode.load()) +
-        (exitCode.load() == kExitClosed ? " (closed by the user before the verdict)" : ""));
+    const int code = exitCode.load();
+    InstallLog::Write("the wizard ends, exit code " + std::to_string(code) +
+                      (code == kExitClosed ? " (closed by the user before the verdict)" : ""));
+    return code;
 }
 
 int MainDialog::DetectOsKind() {

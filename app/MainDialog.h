@@ -106,8 +106,14 @@ public:
     // The step the worker is in, for the log and for a close by the user; written by the worker.
     void EnterStep(const char* step);
     // What the run came to: one of the RunExitCode values, kExitClosed until the verdict is told.
+    // While a worker runs it may still change: the program's exit code is Finish's.
     void SetExitCode(int code) { exitCode.store(code); }
     [[nodiscard]] int ExitCode() const { return exitCode.load(); }
+    // Once the dialog has ended: stops a run still going (a close during the verdict's prompt
+    // leaves the worker to finish the verdict), logs the wizard's end and returns the exit code
+    // that line states, so the log, the process and what the user heard agree. Later calls
+    // return the same code; the destructor calls it when nobody did.
+    [[nodiscard]] int Finish();
 
 protected:
     bool OnMessage(const Message& message, LRESULT& result) override;
@@ -147,6 +153,7 @@ private:
     std::atomic<const char*> step{"the start, before Install was pressed"};
     std::atomic<int> exitCode{kExitClosed};
     bool closeLogged = false;  // on the user-interface thread only
+    bool finished = false;     // on the user-interface thread only
     // The installation log of this run; the last member, so it goes after everything that
     // writes to it.
     InstallLog log;

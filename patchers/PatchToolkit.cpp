@@ -36,6 +36,38 @@ std::string Failed(const std::string& what, DWORD error) {
     return what + " failed: " + Log::ErrorText(error);
 }
 
+// Windows refuses profile writes to a read-only file (and telling the user to close the screen
+// reader and retry would not help): the bit goes first, as for copies. A missing file is fine,
+// the write creates it. False, logged, when the bit stays.
+bool MakeWritable(const std::string& file) {
+    const DWORD attributes = ::GetFileAttributesA(file.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0) {
+        return true;
+    }
+    if (!ClearReadOnly(file)) {
+        Log::Write(Failed("clearing the read-only bit of " + Log::Quoted(file), ::GetLastError()));
+        return false;
+    }
+    Log::Write("cleared the read-only bit of " + Log::Quoted(file));
+    return true;
+}
+
+const char kUtf8Mark[] = "\xEF\xBB\xBF";
+constexpr size_t kMarkSize = 3;
+// A settings file larger than this is left as it is (the profile functions of Windows 95/98/ME
+// read no more than 64 KB of one anyway).
+constexpr DWORD kLargestRevealed = 16u * 1024u * 1024u;
+
+// Whether the text after a UTF-8 mark starts with a section header: the platform skips blanks
+// before the bracket.
+bool HeaderFollowsMark(const std::string& bytes) {
+    if (bytes.compare(0, kMarkSize, kUtf8Mark) != 0) return false;
+    size_t at = kMarkSize;
+    while (at < bytes.size() && (bytes[at] == ' ' || bytes[at] == '\t')) ++at;
+    return at < bytes.size() && bytes[at] == '[';
+}
+
+
 }  // namespace
 
 void ReportStatus(RunOwner* owner, const char* text, const char* prompt) {
@@ -66,10 +98,16 @@ int CopyClearingReadOnly(const std::string& source, const std::string& target) {
 }
 
 bool DeleteClearingReadOnly(const std::string& path) {
-    // A file that is not there, or whose bit cannot be cleared, fails the deletion below.
+    // A file whose bit cannot be cleared fails the deletion below.
     static_cast<void>(ClearReadOnly(path));
     if (!::DeleteFileA(path.c_str())) {
-        Log::Write(Failed("deletion of " + Log::Quoted(path), ::GetLastError()));
+        const DWORD error = ::GetLastError();
+        // Nothing to delete is no failure: the file is gone, as asked.
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            Log::Write("file " + Log::Quoted(path) + " is not there: nothing to delete");
+            return true;
+        }
+        Log::Write(Failed("deletion of " + Log::Quoted(path), error));
         return false;
     }
     Log::Write("deleted " + Log::Quoted(path));
@@ -181,6 +219,8 @@ bool IsSameFolder(const std::string& a, const std::string& b) {
 bool TransplantSectionIfAbsent(const char* section, const std::string& sourceIni,
                                const std::string& targetIni) {
     const std::string named = "section [" + std::string(section) + "]";
+    // A section Windows would not see would be written a second time.
+    if (!Ini::RevealFirstSection(targetIni)) return false;
     std::vector<char> probe(kProbeSize, 0);
     if (::GetPrivateProfileSectionA(section, probe.data(), kProbeSize, targetIni.c_str()) != 0) {
         Log::Write(named + " is in " + Log::Quoted(targetIni) + " already: left as it is");
@@ -336,7 +376,73 @@ namespace Ini {
 
 const char* const kMissing = "???";
 
+// Windows' profile functions take a file that begins with a UTF-8 mark for ANSI text, so the
+// mark's bytes begin the first line: a section header there is not seen, its keys read as
+// missing, and a write into it appends the section a second time (Wine's functions see it, and
+// hide this). A line break after the mark gives the header a line of its own for every reader;
+// the mark and every other byte stay, so the file keeps its encoding for the screen reader. The
+// file is rewritten in place (it keeps its permissions), grown first, so a full disk cannot
+// leave it half written. True when the profile functions see every section afterwards; false,
+// logged, when the file needed the line break and did not get it.
+bool RevealFirstSection(const std::string& file) {
+    UniqueFile opened(::CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!opened) return true;  // missing, or held: the profile call itself decides
+    char first[64];
+    DWORD got = 0;
+    if (!::ReadFile(opened.Get(), first, sizeof(first), &got, nullptr) ||
+        !HeaderFollowsMark(std::string(first, got))) {
+        return true;
+    }
+    const std::string what =
+        "a line break after the UTF-8 mark of " + Log::Quoted(file) + ", so Windows sees its first section";
+    const DWORD size = ::GetFileSize(opened.Get(), nullptr);
+    opened.Reset();
+    if (size == INVALID_FILE_SIZE || size > kLargestRevealed) {
+        Log::Write("writing " + what + " failed: the file is too large");
+        return false;
+    }
+    if (!MakeWritable(file)) return false;
+    opened.Reset(::CreateFileA(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!opened) {
+        Log::Write(Failed("writing " + what, ::GetLastError()));
+        return false;
+    }
+    std::string bytes(size, '\0');
+    DWORD read = 0;
+    if (size > 0 && (!::ReadFile(opened.Get(), &bytes[0], size, &read, nullptr) || read != size)) {
+        Log::Write(Failed("writing " + what + ": reading it", ::GetLastError()));
+        return false;
+    }
+    std::string revealed = bytes;
+    revealed.insert(kMarkSize, "\r\n");
+    const DWORD newSize = static_cast<DWORD>(revealed.size());
+    DWORD written = 0;
+    // Grown to its new size first: only then is a byte of it changed.
+    const bool grown = ::SetFilePointer(opened.Get(), static_cast<LONG>(newSize), nullptr,
+                                        FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+                       ::SetEndOfFile(opened.Get());
+    const bool done = grown &&
+                      ::SetFilePointer(opened.Get(), 0, nullptr, FILE_BEGIN) == 0 &&
+                      ::WriteFile(opened.Get(), revealed.data(), newSize, &written, nullptr) &&
+                      written == newSize && ::FlushFileBuffers(opened.Get());
+    if (!done) {
+        const DWORD error = ::GetLastError();
+        // Back as it was, byte for byte.
+        static_cast<void>(::SetFilePointer(opened.Get(), 0, nullptr, FILE_BEGIN));
+        static_cast<void>(::WriteFile(opened.Get(), bytes.data(), size, &written, nullptr));
+        static_cast<void>(::SetEndOfFile(opened.Get()));
+        Log::Write(Failed("writing " + what, error));
+        return false;
+    }
+    Log::Write("wrote " + what);
+    return true;
+}
+
 std::string ReadValue(const std::string& file, const char* section, const char* key) {
+    // Where the line break cannot be written, the write after the read refuses.
+    static_cast<void>(RevealFirstSection(file));
     std::vector<char> value(kValueSize, 0);
     const DWORD length =
         ::GetPrivateProfileStringA(section, key, kMissing, value.data(), kValueSize, file.c_str());
@@ -369,6 +475,7 @@ bool WriteSection(const std::string& file, const char* section, const std::strin
     block.push_back('\0');
     const std::string what = "section [" + std::string(section) + "] (" +
                              std::to_string(LineCount(lines)) + " lines) into " + Log::Quoted(file);
+    if (!MakeWritable(file) || !RevealFirstSection(file)) return false;
     if (!::WritePrivateProfileSectionA(section, block.data(), file.c_str())) {
         Log::Write(Failed("writing " + what, ::GetLastError()));
         return false;
@@ -380,6 +487,7 @@ bool WriteSection(const std::string& file, const char* section, const std::strin
 bool WriteValue(const std::string& file, const char* section, const char* key, const char* value) {
     const std::string what =
         "[" + std::string(section) + "] " + key + "=" + value + " into " + Log::Quoted(file);
+    if (!MakeWritable(file) || !RevealFirstSection(file)) return false;
     if (!::WritePrivateProfileStringA(section, key, value, file.c_str())) {
         Log::Write(Failed("writing " + what, ::GetLastError()));
         return false;

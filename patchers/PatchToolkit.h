@@ -27,7 +27,8 @@ void ReportFailure(RunOwner* owner, const char* text, const char* prompt);
 [[nodiscard]] int CopyClearingReadOnly(const std::string& source, const std::string& target);
 
 // Deletes a file, first clearing its read-only bit (a settings file copied from a CD by an
-// earlier installation has it). False when the file is still there, or the deletion failed.
+// earlier installation has it). False when the file is still there, or the deletion failed; a
+// file that is not there is logged as such, and true.
 [[nodiscard]] bool DeleteClearingReadOnly(const std::string& path);
 
 // Creates a folder (its parent must exist). True when it is there afterwards, made now or
@@ -103,8 +104,18 @@ using VariableLookup = bool (*)(const std::string& name, std::string& value);
 
 }  // namespace Registry
 
-// INI conventions, all through the platform's private-profile functions.
+// INI conventions, all through the platform's private-profile functions. ReadValue and every
+// write below (TransplantSectionIfAbsent's too) first make sure Windows sees the file's first
+// section (RevealFirstSection); every write first clears the file's read-only bit (logged), for
+// Windows refuses profile writes to a read-only file. ReadSection reads the medium's files too,
+// and changes nothing.
 namespace Ini {
+
+// A file that begins with a UTF-8 byte-order mark and a section header right after it gets a
+// line break after the mark, since Windows' profile functions do not see that header (they would
+// write the section a second time); nothing else changes. True when the file needs nothing or
+// got it; false (logged) when it needed it and could not be written.
+[[nodiscard]] bool RevealFirstSection(const std::string& file);
 
 // The default every probe reads with, and the test on its first three bytes.
 extern const char* const kMissing;

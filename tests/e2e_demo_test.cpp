@@ -252,6 +252,24 @@ public:
     // folder created, file deleted, and each INI section written, where it was written.
     void ExpectChangesLogged() const {
         ASSERT_FALSE(logBlock.empty()) << "the run wrote no installation log";
+        std::vector<std::string> lines;
+        for (size_t start = 0; start < logBlock.size();) {
+            size_t end = logBlock.find("\r\n", start);
+            if (end == std::string::npos) end = logBlock.size();
+            lines.push_back(logBlock.substr(start, end - start));
+            start = end + 2;
+        }
+        // The log's last line states the code the process ended with.
+        const std::string end = " ms  the wizard ends, exit code " + std::to_string(report.exitCode);
+        const std::string& last = lines.back();
+        EXPECT_TRUE(last.find(end) != std::string::npos && last.find(end) == last.find(" ms  "))
+            << last;
+        // A file that was not there was not a deletion that failed.
+        for (const std::string& line : lines) {
+            if (line.find(" ms  deletion of ") == std::string::npos) continue;
+            EXPECT_EQ(std::string::npos, line.find("failed: error 2 (")) << line;
+            EXPECT_EQ(std::string::npos, line.find("failed: error 3 (")) << line;
+        }
         std::vector<std::string> done;  // the log's lines of steps that did something
         const std::string lowered = simpc::Lower(logBlock);
         for (size_t start = 0; start < lowered.size();) {

@@ -181,4 +181,69 @@ TEST(SetupExe, CancelWhileThePackageIsOpenEndsTheWizardAtOnce) {
     EXPECT_EQ(end, log.substr(log.size() - std::min(log.size(), end.size()))) << log;
 }
 
+// A second start (a double Enter) finds the wizard that runs, brings its window to the front and
+// ends at once with exit code 4; its line goes into the running wizard's block, under no heading
+// of its own, and the first wizard runs on to its own end.
+TEST(SetupExe, ASecondStartBringsTheRunningWizardToTheFrontAndEnds) {
+    EmulatedWindows windows("winxp");
+    uidriver::Launch launch;
+    launch.exe = MediumFolder() + "\\Setup.exe";
+    launch.currentFolder = MediumFolder();
+    uidriver::UiDriver first;
+    ASSERT_TRUE(first.Start(launch)) << first.Error();
+    HWND window = first.WaitForWindow(IDS_CAPTION_TEXT, 30000);
+    ASSERT_NE(nullptr, window);
+    // Something else is in front when the user presses Enter again.
+    HWND other = ::CreateWindowExA(0, "STATIC", "another program", WS_POPUP | WS_VISIBLE, 0, 0, 10,
+                                   10, nullptr, nullptr, nullptr, nullptr);
+    ::SetForegroundWindow(other);
+    ASSERT_NE(window, ::GetForegroundWindow());
+
+    uidriver::UiDriver second;
+    ASSERT_TRUE(second.Start(launch)) << second.Error();
+    DWORD code = 0;
+    ASSERT_TRUE(second.WaitForExit(10000, code));
+    EXPECT_EQ(4u, code);
+    EXPECT_LT(second.SinceStart(), 5000) << "the second start did not end at once";
+    EXPECT_EQ(window, ::GetForegroundWindow());
+    ::DestroyWindow(other);
+
+    ASSERT_TRUE(first.Close());
+    ASSERT_TRUE(first.WaitForExit(10000, code));
+    EXPECT_EQ(3u, code) << "the first wizard did not run on";
+    const std::string log = simpc::LastLogBlock(ReadTextFile(InstallLog::FilePath()));
+    EXPECT_NE(std::string::npos,
+              log.find("another start of Lumitactile Setup 1.0.0.1 at ")) << log;
+    EXPECT_NE(std::string::npos, log.find(": a wizard is running already; its window was brought "
+                                          "to the front; this start ended, exit code 4\r\n"))
+        << log;
+    // The block is the first wizard's, from its heading on: no heading of the second split it.
+    EXPECT_NE(std::string::npos, log.find(" ms  Windows reports version ")) << log;
+    const std::string end =
+        "the wizard ends, exit code 3 (closed by the user before the verdict)\r\n";
+    EXPECT_EQ(end, log.substr(log.size() - std::min(log.size(), end.size()))) << log;
+}
+
+// A log over 1 MiB beside a read-only older log: the wizard's start renames the log, the
+// read-only older one goes, and the new log's first block says so.
+TEST(SetupExe, MakesWayForANewLogPastAReadOnlyOlderOne) {
+    EmulatedWindows windows("winxp");
+    const std::string path = InstallLog::FilePath();
+    const std::string old = InstallLog::OldFilePath();
+    ::SetFileAttributesA(old.c_str(), FILE_ATTRIBUTE_NORMAL);
+    testing_support::WriteTextFile(old, "the oldest runs");
+    testing_support::SetReadOnly(old);
+    const std::string full(1024 * 1024 + 1, 'x');
+    testing_support::WriteTextFile(path, full);
+    uidriver::Plan plan;
+    plan.closeAtMs = 500;
+    const SetupRun run = RunSetup(MediumFolder(), plan, 300);
+    EXPECT_TRUE(run.outcome.ended);
+    EXPECT_EQ(full, ReadTextFile(old));
+    const std::string log = ReadTextFile(path);
+    EXPECT_EQ(0u, log.find("\r\n==== Lumitactile Setup ")) << log.substr(0, 200);
+    EXPECT_NE(std::string::npos, log.find(" ms  the log was over 1 MiB: renamed to ")) << log;
+    EXPECT_NE(std::string::npos, log.find(" ms  the older log it replaces was deleted")) << log;
+}
+
 }  // namespace

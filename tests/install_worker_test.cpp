@@ -336,20 +336,30 @@ TEST(InstallWorker, ACloseCutsOffAPromptThatStartsJustAfterIt) {
 
 // Esc and Enter end the dialog without WM_CLOSE (with "Install" disabled, Enter is the OK
 // command). The run still stops after the step in progress, and the dialog does not go
-// before the run has ended.
+// before the run has ended. A close during the verdict's prompt comes after the verdict: the
+// program's exit code and the log's last line are the verdict's, and agree whatever the close.
 TEST(InstallWorker, EscOrEnterDuringTheRunStopsItBeforeTheDialogGoes) {
     const struct {
         const char* key;
         WORD command;
-    } rows[] = {{"Esc", IDCANCEL}, {"Enter", IDOK}};
+        const char* during;  // the prompt the close comes in
+        int exitCode;
+        WORD endResult;
+    } rows[] = {{"Esc", IDCANCEL, Prompt::kStart, kExitClosed, IDCANCEL},
+                {"Enter", IDOK, Prompt::kStart, kExitClosed, IDOK},
+                {"Esc during the verdict", IDCANCEL, Prompt::kNoScreenReader, kExitFailureTold,
+                 IDCANCEL},
+                {"Cancel during the verdict", IDC_CLOSE_BUTTON, Prompt::kNoScreenReader,
+                 kExitFailureTold, IDCANCEL}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.key);
         TempDir medium;
+        testing_support::ScopedEnvironment tmp("TMP", medium.Path());
         OpenDialog dialog(medium.Path() + "\\");
         dialog->OsKind = kOsKindNtBefore6;
         std::atomic<HANDLE> worker{nullptr};
         dialog.prompts.onPlay = [&](const std::string& prompt) {
-            if (prompt != Prompt::kStart) return;
+            if (prompt != row.during) return;
             HANDLE self = nullptr;
             ::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(),
                               &self, 0, FALSE, DUPLICATE_SAME_ACCESS);
@@ -360,15 +370,24 @@ TEST(InstallWorker, EscOrEnterDuringTheRunStopsItBeforeTheDialogGoes) {
         ASSERT_TRUE(PumpUntil([&] { return worker.load() != nullptr; }, 10000));
         UniqueHandle run(worker.load());
         ::SendMessageA(dialog->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(row.command, 0), 0);
-        ASSERT_TRUE(dialog->IsEnded());
-        EXPECT_EQ(row.command, dialog->EndResult());
+        // The close box's way ends the dialog through the cancel command it posts.
+        ASSERT_TRUE(PumpUntil([&] { return dialog->IsEnded(); }, 5000));
+        EXPECT_EQ(row.endResult, dialog->EndResult());
 
-        dialog.DestroyDialog();
+        EXPECT_EQ(row.exitCode, dialog->Finish());
         const bool ended = ::WaitForSingleObject(run.Get(), 0) == WAIT_OBJECT_0;
         EXPECT_TRUE(ended) << "the dialog went while its run could still reach it";
         // Left to go on, such a run would use what is gone; the failure above is the finding.
         if (!ended) ::TerminateThread(run.Get(), 1);
-        EXPECT_EQ(std::vector<std::string>{Prompt::kStart}, dialog.prompts.Prompts());
+        dialog.DestroyDialog();
+        const std::string log = testing_support::ReadTextFile(medium / "Lumitactile Setup.log");
+        const std::string end =
+            "the wizard ends, exit code " + std::to_string(row.exitCode) +
+            (row.exitCode == kExitClosed ? " (closed by the user before the verdict)" : "") +
+            "\r\n";
+        ASSERT_GE(log.size(), end.size());
+        EXPECT_EQ(end, log.substr(log.size() - end.size())) << log;
+        EXPECT_EQ(row.during, dialog.prompts.Prompts().back());
     }
 }
 
@@ -422,41 +441,64 @@ TEST(InstallWorker, NoPackageStartsAfterAClose) {
 }
 
 // The log is one file in the temporary folder; each run appends its block, and a log over
-// 1 MiB makes way for a new one, replacing the older one kept. Lines after the run's log is
-// gone go nowhere, and a folder where no log can be written keeps none.
+// 1 MiB makes way for a new one, replacing the older one kept, read-only or not; a rename that
+// fails keeps both as they were and says so. Lines after the run's log is gone go nowhere, and a
+// folder where no log can be written keeps none.
 TEST(InstallLog, AppendsEachRunsBlockAndMakesWayForANewOneOverOneMebibyte) {
     const struct {
         const char* label;
         size_t before;  // bytes already in the log; 0: no log yet
         bool madeWay;
-    } rows[] = {{"no log yet", 0, false},
-                {"a log of earlier runs", 3000, false},
-                {"just 1 MiB", 1024 * 1024, false},
-                {"over 1 MiB", 1024 * 1024 + 1, true}};
+        const char* note;  // a line the block must hold
+        bool oldReadOnly = false;
+        bool logReadOnly = false;
+        bool renameRefused = false;  // another program holds the log without letting it move
+    } rows[] = {{"no log yet", 0, false, "a step"},
+                {"a log of earlier runs", 3000, false, "a step"},
+                {"just 1 MiB", 1024 * 1024, false, "a step"},
+                {"over 1 MiB", 1024 * 1024 + 1, true,
+                 "the older log it replaces was deleted"},
+                {"over 1 MiB, the older log read-only", 1024 * 1024 + 1, true,
+                 "the older log it replaces was deleted", true},
+                {"a read-only log", 3000, false,
+                 "the log was read-only: its read-only bit was cleared", false, true},
+                {"over 1 MiB, the rename refused", 1024 * 1024 + 1, false,
+                 "the log is over 1 MiB, but renaming it to", false, false, true}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
         TempDir folder;
         testing_support::ScopedEnvironment tmp("TMP", folder.Path());
+        const std::string path = folder / "Lumitactile Setup.log";
         const std::string earlier = std::string(row.before, 'x');
-        if (row.before > 0) {
-            testing_support::WriteTextFile(folder / "Lumitactile Setup.log", earlier);
-        }
+        if (row.before > 0) testing_support::WriteTextFile(path, earlier);
+        if (row.logReadOnly) testing_support::SetReadOnly(path);
         testing_support::WriteTextFile(folder / "Lumitactile Setup.old.log", "the oldest runs");
+        if (row.oldReadOnly) testing_support::SetReadOnly(folder / "Lumitactile Setup.old.log");
+        UniqueFile holder;
+        if (row.renameRefused) {
+            holder.Reset(::CreateFileA(path.c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+            ASSERT_TRUE(holder.IsValid());
+        }
         {
             InstallLog log;
             ASSERT_TRUE(log.Open("9.8.7.6"));
             InstallLog::Write("a step");
         }
+        holder.Reset();
         InstallLog::Write("a line after the run's log is gone");
 
-        const std::string text = testing_support::ReadTextFile(folder / "Lumitactile Setup.log");
+        const std::string text = testing_support::ReadTextFile(path);
         const std::string kept = row.madeWay ? std::string() : earlier;
         EXPECT_EQ(kept, text.substr(0, kept.size()));
         EXPECT_EQ(row.madeWay ? earlier : "the oldest runs",
                   testing_support::ReadTextFile(folder / "Lumitactile Setup.old.log"));
+        EXPECT_FALSE(testing_support::FileExists(folder / "Lumitactile Setup.old.log.tmp"));
         const std::string block = text.substr(kept.size());
         EXPECT_EQ(0u, block.find("\r\n==== Lumitactile Setup 9.8.7.6, run of ")) << block;
         EXPECT_NE(std::string::npos, block.find(" ms  a step\r\n")) << block;
+        EXPECT_NE(std::string::npos, block.find(std::string(" ms  ") + row.note)) << block;
         EXPECT_EQ(std::string::npos, block.find("after the run")) << block;
         for (size_t at = block.find('\n'); at != std::string::npos; at = block.find('\n', at + 1)) {
             EXPECT_EQ('\r', block[at - 1]) << "a line not ended by CR LF";
@@ -467,6 +509,56 @@ TEST(InstallLog, AppendsEachRunsBlockAndMakesWayForANewOneOverOneMebibyte) {
     EXPECT_FALSE(log.Open("9.8.7.6"));
     InstallLog::Write("a step");
     EXPECT_FALSE(testing_support::FolderExists("C:\\no temporary folder here"));
+}
+
+constexpr DWORD kSharedLockOffset = 0x7FFFFFF0;  // the byte every writer of the log locks
+
+// Another process that appends its line under the lock it holds, a moment later.
+unsigned __stdcall WriteTheOthersLineAndUnlock(void* file) {
+    ::Sleep(300);
+    const char line[] = "the other's line\r\n";
+    DWORD written = 0;
+    ::SetFilePointer(file, 0, nullptr, FILE_END);
+    ::WriteFile(file, line, sizeof(line) - 1, &written, nullptr);
+    ::UnlockFile(file, kSharedLockOffset, 0, 1, 0);
+    return 0;
+}
+
+// Another process's lines (a second start, or a wizard of another account) go at the end as it
+// is when each line is written, never over the run's; and a line waits for the one another
+// process is writing under the lock they share.
+TEST(InstallLog, AppendsEachLineAtTheFilesEndUnderALockSharedWithOtherProcesses) {
+    TempDir folder;
+    testing_support::ScopedEnvironment tmp("TMP", folder.Path());
+    const std::string path = folder / "Lumitactile Setup.log";
+    InstallLog log;
+    ASSERT_TRUE(log.Open("9.8.7.6"));
+    InstallLog::Write("first");
+    ASSERT_TRUE(InstallLog::WriteForAnotherStart("9.8.7.6", "a second start"));
+    InstallLog::Write("second");
+
+    UniqueFile other(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(other.IsValid());
+    ASSERT_TRUE(::LockFile(other.Get(), kSharedLockOffset, 0, 1, 0));
+    UniqueHandle writer(BeginThread(WriteTheOthersLineAndUnlock, other.Get()));
+    InstallLog::Write("third");
+    ::WaitForSingleObject(writer.Get(), 5000);
+
+    const std::string text = testing_support::ReadTextFile(path);
+    const std::string block = text.substr(text.rfind("==== Lumitactile Setup "));
+    EXPECT_EQ(0u, block.find("==== Lumitactile Setup 9.8.7.6, run of ")) << block;
+    const size_t first = block.find(" ms  first\r\n");
+    const size_t start = block.find("  ++  another start of Lumitactile Setup 9.8.7.6 at ");
+    const size_t second = block.find(" ms  second\r\n");
+    const size_t others = block.find("\r\nthe other's line\r\n");
+    const size_t third = block.find(" ms  third\r\n");
+    EXPECT_NE(std::string::npos, first) << block;
+    EXPECT_NE(std::string::npos, block.find(": a second start\r\n", start)) << block;
+    EXPECT_LT(first, start) << block;
+    EXPECT_LT(start, second) << block;
+    EXPECT_LT(second, others) << block;
+    EXPECT_LT(others, third) << "a line did not wait for the other's: " << block;
 }
 
 }  // namespace

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "framework/AnsiText.h"
+#include "install/InstallLog.h"
 #include "patchers/PatchToolkit.h"
+#include "tests/support/ImportHook.h"
 #include "tests/support/TestSupport.h"
 #include "tools/machine/Machine.h"
 
@@ -165,6 +167,7 @@ TEST(TransplantSectionIfAbsent, FillsOnlyAMissingOrEmptySection) {
         const char* key;     // read back from the target's section
         const char* expected;
         bool held = false;  // the target is held open by its program: the write is refused
+        bool readOnly = false;
     } rows[] = {
         // An empty section in a reader's file would only look like the display's.
         {"source without the section", "[Other]\r\nB=2\r\n", "[Other]\r\nA=1\r\n", "Cells", ""},
@@ -180,6 +183,9 @@ TEST(TransplantSectionIfAbsent, FillsOnlyAMissingOrEmptySection) {
          "a value long enough to pass 4096"},
         {"target held by its program", "[Display]\r\nCells=40\r\n", "[Other]\r\nA=1\r\n", "Cells",
          "", true},
+        // Windows refuses profile writes to a read-only file.
+        {"read-only target", "[Display]\r\nCells=40\r\n", "[Other]\r\nA=1\r\n", "Cells", "40",
+         false, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -188,6 +194,7 @@ TEST(TransplantSectionIfAbsent, FillsOnlyAMissingOrEmptySection) {
         const std::string target = folder / "target.ini";
         WriteTextFile(source, row.source);
         if (row.target != nullptr) WriteTextFile(target, row.target);
+        if (row.readOnly) SetReadOnly(target);
         UniqueFile held;
         if (row.held) {
             held.Reset(::CreateFileA(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -205,9 +212,158 @@ TEST(TransplantSectionIfAbsent, FillsOnlyAMissingOrEmptySection) {
         }
 
         EXPECT_EQ(row.expected, Value(target, "Display", row.key));
+        if (row.readOnly) {
+            EXPECT_FALSE(IsReadOnly(target)) << "written, and left read-only";
+        }
         if (row.target != nullptr && std::string(row.target).find("[Other]") != std::string::npos) {
             EXPECT_EQ("1", Value(target, "Other", "A"));
         }
+    }
+}
+
+// What the run's log says: the log of a run opened in a folder of the test's own.
+class RunLog {
+public:
+    RunLog() { EXPECT_TRUE(log.Open("9.8.7.6")); }
+    std::string Text() const { return ReadTextFile(folder / "Lumitactile Setup.log"); }
+
+private:
+    TempDir folder;
+    ScopedEnvironment tmp{"TMP", folder.Path()};
+    InstallLog log;
+};
+
+// A file that is gone already was not "failed to delete": it is logged as absent.
+TEST(DeleteClearingReadOnly, DeletesAnyFileAndTellsOneThatIsNotThere) {
+    const struct {
+        const char* name;
+        bool exists;
+        bool readOnly;
+        const char* logged;
+    } rows[] = {{"a file", true, false, "deleted "},
+                {"a read-only file", true, true, "deleted "},
+                {"no file", false, false, "is not there: nothing to delete"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir folder;
+        const std::string file = folder / "QTL1.bk0";
+        if (row.exists) WriteTextFile(file, "old");
+        if (row.readOnly) SetReadOnly(file);
+        RunLog log;
+        EXPECT_TRUE(DeleteClearingReadOnly(file));
+        EXPECT_FALSE(FileExists(file));
+        EXPECT_NE(std::string::npos, log.Text().find(row.logged)) << log.Text();
+        EXPECT_EQ(std::string::npos, log.Text().find("failed")) << log.Text();
+    }
+}
+
+// Windows' profile functions, as far as a UTF-8 mark goes: they take the mark's bytes for the
+// start of the first line, so a section header right after it is not seen. Wine's skip the mark
+// (and drop the line break after it when they rewrite a file), so the stand-in looks at the
+// file's bytes at every profile call the product makes through this program's imports, and
+// records each call that Windows would make without seeing the file's first section.
+std::vector<std::string> blindCalls;  // the files of the calls Windows would make blind
+void* platformCalls[4];
+void Look(LPCSTR file) {
+    const std::string bytes = ReadTextFile(file);
+    const size_t text = bytes.find_first_not_of(" \t", 3);
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 && text != std::string::npos && bytes[text] == '[') {
+        blindCalls.push_back(file);
+    }
+}
+DWORD WINAPI ReadString(LPCSTR s, LPCSTR k, LPCSTR d, LPSTR b, DWORD n, LPCSTR f) {
+    Look(f);
+    return reinterpret_cast<decltype(&ReadString)>(platformCalls[0])(s, k, d, b, n, f);
+}
+DWORD WINAPI ReadSection(LPCSTR s, LPSTR b, DWORD n, LPCSTR f) {
+    Look(f);
+    return reinterpret_cast<decltype(&ReadSection)>(platformCalls[1])(s, b, n, f);
+}
+BOOL WINAPI WriteString(LPCSTR s, LPCSTR k, LPCSTR v, LPCSTR f) {
+    Look(f);
+    return reinterpret_cast<decltype(&WriteString)>(platformCalls[2])(s, k, v, f);
+}
+BOOL WINAPI WriteSection(LPCSTR s, LPCSTR l, LPCSTR f) {
+    Look(f);
+    return reinterpret_cast<decltype(&WriteSection)>(platformCalls[3])(s, l, f);
+}
+struct WindowsProfileCalls {
+    WindowsProfileCalls() {
+        blindCalls.clear();
+        for (int i = 0; i < 4; ++i) platformCalls[i] = hooks[i].Original();
+    }
+    ScopedImportHook hooks[4] = {
+        {"kernel32.dll", "GetPrivateProfileStringA", reinterpret_cast<void*>(&ReadString)},
+        {"kernel32.dll", "GetPrivateProfileSectionA", reinterpret_cast<void*>(&ReadSection)},
+        {"kernel32.dll", "WritePrivateProfileStringA", reinterpret_cast<void*>(&WriteString)},
+        {"kernel32.dll", "WritePrivateProfileSectionA", reinterpret_cast<void*>(&WriteSection)}};
+};
+
+// A settings file that starts with a UTF-8 mark and a section right after it: whichever read or
+// write of the toolkit comes first, Windows then sees that section, each section once, the mark
+// and the rest kept. A file Windows sees whole already is never touched by a read.
+TEST(Ini, ASectionRightAfterAUtf8MarkIsSeenByWindowsAndNeverWrittenTwice) {
+    const std::string mark = "\xEF\xBB\xBF";
+    const std::string list = "[list]\r\nItem1=ALVA\r\n[Other]\r\nA=1\r\n";
+    enum First { kRead, kWriteValue, kWriteSection, kTransplant };
+    const struct {
+        const char* name;
+        std::string before;
+        std::string afterRead;  // the bytes after a first read
+        First first = kRead;
+        bool readOnly = false;
+    } rows[] = {
+        {"mark, then the section", mark + list, mark + "\r\n" + list},
+        {"mark, blanks, then the section", mark + "  " + list, mark + "\r\n  " + list},
+        {"read-only, mark, then the section", mark + list, mark + "\r\n" + list, kRead, true},
+        {"mark, then a comment", mark + ";c\r\n" + list, mark + ";c\r\n" + list},
+        {"no mark", list, list},
+        {"mark, then the section, written first", mark + list, "", kWriteValue},
+        {"read-only, written first", list, "", kWriteValue, true},
+        {"mark, then the section, written whole first", mark + list, "", kWriteSection},
+        {"mark, then the section, transplanted first", mark + list, mark + "\r\n" + list,
+         kTransplant},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir folder;
+        const std::string file = folder / "braille.ini";
+        WriteTextFile(file, row.before);
+        if (row.readOnly) SetReadOnly(file);
+        RunLog log;
+        WindowsProfileCalls windows;
+        switch (row.first) {
+            case kRead:
+                EXPECT_EQ("ALVA", Ini::ReadValue(file, "list", "Item1"));
+                break;
+            case kWriteValue:
+                EXPECT_TRUE(Ini::WriteValue(file, "list", "Item2", "Lumitactile"));
+                EXPECT_FALSE(IsReadOnly(file));
+                break;
+            case kWriteSection:
+                EXPECT_TRUE(Ini::WriteSection(file, "list",
+                                              std::string("Item1=ALVA\0Item2=Lumitactile\0", 30)));
+                break;
+            case kTransplant:
+                EXPECT_TRUE(TransplantSectionIfAbsent("list", file, file));
+                break;
+        }
+        if (!row.afterRead.empty()) {
+            EXPECT_EQ(row.afterRead, ReadTextFile(file)) << "Windows does not see the section";
+            EXPECT_EQ(row.afterRead != row.before,
+                      log.Text().find("wrote a line break after the UTF-8 mark of ") !=
+                          std::string::npos)
+                << log.Text();
+        }
+
+        EXPECT_TRUE(Ini::WriteValue(file, "list", "Item2", "Lumitactile"));
+        EXPECT_TRUE(Ini::WriteSection(file, "Lumitactile", std::string("Cells=40\0", 9)));
+        EXPECT_EQ(std::vector<std::string>{}, blindCalls);
+        EXPECT_EQ(row.before.compare(0, 3, mark) == 0, ReadTextFile(file).compare(0, 3, mark) == 0);
+        EXPECT_EQ("ALVA", Value(file, "list", "Item1"));
+        EXPECT_EQ("Lumitactile", Value(file, "list", "Item2"));
+        EXPECT_EQ(std::string::npos, ReadTextFile(file).find("[list]", 10)) << "written twice";
+        EXPECT_FALSE(IsReadOnly(file));
     }
 }
 
