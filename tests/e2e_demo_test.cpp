@@ -878,7 +878,8 @@ INSTANTIATE_TEST_SUITE_P(Scenarios, OtherScenario,
                                          "windows-11-nvda-2026.scenario",
                                          "windows-11-nvda-2026-old-addon.scenario",
                                          "windows-11-nvda-newer-addon.scenario",
-                                         "windows-11-nvda-and-jaws.scenario"),
+                                         "windows-11-nvda-and-jaws.scenario",
+                                         "windows-7-nvda.scenario"),
                          [](const testing::TestParamInfo<const char*>& info) {
                              std::string name = info.param;
                              name = name.substr(0, name.find('.'));
