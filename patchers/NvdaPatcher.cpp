@@ -111,7 +111,8 @@ bool IsPlainFolderName(const std::string& name) {
     if (name.empty() || name == "." || name == "..") return false;
     return std::all_of(name.begin(), name.end(), [](char c) {
         const unsigned char byte = static_cast<unsigned char>(c);
-        return byte < 0x80 && (std::isalnum(byte) != 0 || byte == '_' || byte == '-' || byte == '.');
+        return byte < 0x80 &&
+               (std::isalnum(byte) != 0 || byte == '_' || byte == '-' || byte == '.');
     });
 }
 
@@ -135,8 +136,8 @@ bool ReadFlag(HKEY key, const char* name) {
         Log::Write(value + " = " + std::to_string(number));
     } else if (type == REG_SZ || type == REG_EXPAND_SZ) {
         set = size > 0 && data[0] != 0;
-        Log::Write(value + " = " + Log::Quoted(set ? reinterpret_cast<const char*>(data.data())
-                                                   : ""));
+        Log::Write(value + " = " +
+                   Log::Quoted(set ? reinterpret_cast<const char*>(data.data()) : ""));
     } else {
         set = size > 0;
         Log::Write(value + " holds " + std::to_string(size) + " bytes of type " +
@@ -417,8 +418,9 @@ bool NvdaPatcher::ConfigFolder(const NvdaInstallation& installation, std::string
         [&](char* buffer, DWORD size) { return ::GetEnvironmentVariableA(variable, buffer, size); },
         MAX_PATH, 32768);
     if (base.empty()) {
-        Log::Write(std::string("%") + variable + "% is not set: NVDA's configuration folder "
-                                                 "is unknown");
+        Log::Write(std::string("%") + variable +
+                   "% is not set: NVDA's configuration folder "
+                   "is unknown");
         return false;
     }
     folder = AnsiText::WithoutClosingBackslashes(base) + "\\nvda";

@@ -465,13 +465,20 @@ TEST(DemoMedium, SpeaksEveryPromptTheWizardPlays) {
 }
 
 TEST(DemoMedium, HoldsEveryFileThePatchersReadAndSaysItIsSampleData) {
-    const char* const files[] = {"jaws\\Lumitac.jlb",           "jaws\\x64\\Lumitac.jlb",
-                                 "jaws\\TessilKey.ini",         "supernova\\QVRsam.dll",
-                                 "supernova\\LumiTac00044.ini", "supernova\\LumiTac.sdi",
-                                 "supernova\\LumiTac.txt",      "supernova\\LumiTac.dll",
-                                 "supernova\\QTL1.bk1",         "supernova\\lmuitactile.ini",
-                                 "wineyes\\Lumitactile.dll",    "wineyes\\pre60\\bdisplay.exe",
-                                 "wineyes\\pre60\\braille.ini", "wineyes\\post55\\bdisplay.exe",
+    const char* const files[] = {"jaws\\Lumitac.jlb",
+                                 "jaws\\x64\\Lumitac.jlb",
+                                 "jaws\\TessilKey.ini",
+                                 "supernova\\QVRsam.dll",
+                                 "supernova\\LumiTac00044.ini",
+                                 "supernova\\LumiTac.sdi",
+                                 "supernova\\LumiTac.txt",
+                                 "supernova\\LumiTac.dll",
+                                 "supernova\\QTL1.bk1",
+                                 "supernova\\lmuitactile.ini",
+                                 "wineyes\\Lumitactile.dll",
+                                 "wineyes\\pre60\\bdisplay.exe",
+                                 "wineyes\\pre60\\braille.ini",
+                                 "wineyes\\post55\\bdisplay.exe",
                                  "wineyes\\post55\\braille.ini",
                                  "nvda\\lumitactile\\manifest.ini",
                                  "nvda\\lumitactile\\brailleDisplayDrivers\\lumitactile.py"};
@@ -866,25 +873,21 @@ TEST_P(OtherScenario, RunsToTheEndWithTheStatusTextsTheScenarioExpects) {
     ExpectVerdictToldWhileVisible(run.report);
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenarios, OtherScenario,
-                         testing::Values("no-screen-reader.scenario", "windows-98.scenario",
-                                         "readers-running.scenario", "medium-missing-file.scenario",
-                                         "windows-10-x64.scenario",
-                                         "windows-10-x64-no-jaws64-driver.scenario",
-                                         "installed-from-cd.scenario", "leftover-readers.scenario",
-                                         "medium-without-jaws-section.scenario",
-                                         "medium-without-driver-package.scenario",
-                                         "windows-11-nvda.scenario",
-                                         "windows-11-nvda-2026.scenario",
-                                         "windows-11-nvda-2026-old-addon.scenario",
-                                         "windows-11-nvda-newer-addon.scenario",
-                                         "windows-11-nvda-and-jaws.scenario",
-                                         "windows-7-nvda.scenario"),
-                         [](const testing::TestParamInfo<const char*>& info) {
-                             std::string name = info.param;
-                             name = name.substr(0, name.find('.'));
-                             std::replace(name.begin(), name.end(), '-', '_');
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Scenarios, OtherScenario,
+    testing::Values("no-screen-reader.scenario", "windows-98.scenario", "readers-running.scenario",
+                    "medium-missing-file.scenario", "windows-10-x64.scenario",
+                    "windows-10-x64-no-jaws64-driver.scenario", "installed-from-cd.scenario",
+                    "leftover-readers.scenario", "medium-without-jaws-section.scenario",
+                    "medium-without-driver-package.scenario", "windows-11-nvda.scenario",
+                    "windows-11-nvda-2026.scenario", "windows-11-nvda-2026-old-addon.scenario",
+                    "windows-11-nvda-newer-addon.scenario", "windows-11-nvda-and-jaws.scenario",
+                    "windows-7-nvda.scenario"),
+    [](const testing::TestParamInfo<const char*>& info) {
+        std::string name = info.param;
+        name = name.substr(0, name.find('.'));
+        std::replace(name.begin(), name.end(), '-', '_');
+        return name;
+    });
 
 }  // namespace
