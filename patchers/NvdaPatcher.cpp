@@ -36,6 +36,9 @@ const char* const kManifest = "manifest.ini";
 // under a name ending in ".delete", which NVDA neither loads nor keeps: it removes such folders
 // at the start.
 const char* const kPendingSuffix = ".pendingInstall";
+// Before this release NVDA finished only the pending folders that its own state file lists (which
+// the wizard does not write); from it on, every folder with the suffix.
+constexpr NvdaVersion kFirstReleaseFinishingPendingFolders = {2022, 1, 0};
 const char* const kRetiredSuffix = ".replaced.delete";
 
 const char* const kSuccessText = "The NVDA patch was installed successfully.";
@@ -482,21 +485,27 @@ NvdaPatcher::Outcome NvdaPatcher::PlaceAddon(const std::string& config,
     if (!CreateFolder(config) || !CreateFolder(addons)) return Outcome::kFailed;
     // A pending copy of the same or an older version (an earlier run's) makes way for this one.
     if (IsExistingFolder(pending) && !RemoveTree(pending)) return Outcome::kFailed;
-    if (!CopyAddonTree(source, pending, true)) {
-        // NVDA would finish a half copy as if it were the add-on.
-        static_cast<void>(RemoveTree(pending));
-        return Outcome::kFailed;
-    }
+    // NVDA renames the pending folder over no older add-on, and the add-on goes in place where
+    // NVDA does not finish pending folders: the older one goes aside first, and comes back when
+    // the copy fails.
+    const std::string retired = installed + kRetiredSuffix;
+    bool movedAside = false;
     if (IsExistingFolder(installed)) {
-        const std::string retired = installed + kRetiredSuffix;
         if ((IsExistingFolder(retired) && !RemoveTree(retired)) ||
             !MoveFolder(installed, retired)) {
-            // NVDA could not finish the pending copy beside the older one.
-            static_cast<void>(RemoveTree(pending));
             return Outcome::kFailed;
         }
+        movedAside = true;
     }
-    Log::Write(named + " placed as " + Log::Quoted(pending) +
-               ": NVDA installs it at its next start");
+    const bool inPlace = running < kFirstReleaseFinishingPendingFolders;
+    const std::string target = inPlace ? installed : pending;
+    if (!CopyAddonTree(source, target, true)) {
+        // NVDA would finish a half copy as if it were the add-on.
+        static_cast<void>(RemoveTree(target));
+        if (movedAside) static_cast<void>(MoveFolder(retired, installed));
+        return Outcome::kFailed;
+    }
+    Log::Write(named + " placed as " + Log::Quoted(target) + ": NVDA " +
+               (inPlace ? "loads" : "installs") + " it at its next start");
     return Outcome::kPlaced;
 }

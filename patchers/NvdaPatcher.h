@@ -73,7 +73,7 @@ public:
     [[nodiscard]] bool ConfigFolder(const NvdaInstallation& installation, std::string& folder);
 
     enum class Outcome {
-        kPlaced,        // the add-on waits as <name>.pendingInstall
+        kPlaced,        // the add-on waits as <name>.pendingInstall (before NVDA 2022.1: <name>)
         kNewerThere,    // a newer version is installed or pending: nothing placed
         kIncompatible,  // NVDA would block it: nothing placed
         kFailed,        // not placed; nothing of a half copy is left

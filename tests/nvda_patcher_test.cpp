@@ -94,6 +94,7 @@ TEST(NvdaInstall, PlacesTheAddonPendingOnlyWhereNvdaWouldLoadItAndNeverOverANewe
         bool holdMediumDriver;   // the copy fails partway
         const char* text;        // nullptr: nothing told
         bool placed;             // the medium's add-on is pending afterwards
+        bool inPlace = false;    // or, for an NVDA that finishes no pending folder, in place
     } rows[] = {
         {"no NVDA", kNoKey, "2025.3.1", "2026.1", nullptr, nullptr, false, nullptr, false},
         {"uninstalled", kGoneFolder, "2025.3.1", "2026.1", nullptr, nullptr, false, nullptr, false},
@@ -110,6 +111,9 @@ TEST(NvdaInstall, PlacesTheAddonPendingOnlyWhereNvdaWouldLoadItAndNeverOverANewe
         {"older there", k32Bit, "2025.3.1", "2026.1", "0.9", nullptr, false, kSuccessText, true},
         {"rerun", k32Bit, "2025.3.1", "2026.1", "0.9", "1.0.0", false, kSuccessText, true},
         {"copy fails", k32Bit, "2025.3.1", "2026.1", nullptr, nullptr, true, kFailedText, false},
+        {"copy fails, older there", k32Bit, "2025.3.1", "2026.1", "0.9", nullptr, true, kFailedText,
+         false},
+        {"2021.3", k32Bit, "2021.3.5", "2026.1", nullptr, nullptr, false, kSuccessText, true, true},
     };
     const char* const uninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\NVDA";
     for (const auto& row : rows) {
@@ -158,9 +162,10 @@ TEST(NvdaInstall, PlacesTheAddonPendingOnlyWhereNvdaWouldLoadItAndNeverOverANewe
                                       : std::vector<std::string>{row.text + (" | " + prompt)},
                   told);
         EXPECT_EQ(row.text != nullptr && row.text != kSuccessText, dialog->FailureTold());
-        EXPECT_EQ(row.placed, ReadTextFile(pending + "manifest.ini") == Manifest("1.0.0"));
-        EXPECT_EQ(row.placed, FileExists(pending + "brailleDisplayDrivers\\lumitactile.py"));
-        EXPECT_EQ(row.pending != nullptr || row.placed, FolderExists(pending));
+        const std::string placedIn = row.inPlace ? addons + "lumitactile\\" : pending;
+        EXPECT_EQ(row.placed, ReadTextFile(placedIn + "manifest.ini") == Manifest("1.0.0"));
+        EXPECT_EQ(row.placed, FileExists(placedIn + "brailleDisplayDrivers\\lumitactile.py"));
+        EXPECT_EQ(row.pending != nullptr || (row.placed && !row.inPlace), FolderExists(pending));
         if (row.installed == nullptr) continue;
         EXPECT_EQ(!row.placed, FolderExists(addons + "lumitactile"));
         EXPECT_EQ(row.placed, FolderExists(addons + "lumitactile.replaced.delete"));
