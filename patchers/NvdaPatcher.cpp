@@ -357,7 +357,8 @@ int NvdaPatcher::Install(RunOwner* runOwner) {
         // add-on goes there once, judged for the NVDA found first.
         if (std::any_of(configs.begin(), configs.end(),
                         [&](const std::string& done) { return IsSameFolder(done, config); })) {
-            Log::Write(nvda + " reads " + Log::Quoted(config) + ", which has the add-on already");
+            Log::Write(nvda + " reads " + Log::Quoted(config) +
+                       ", done above for the NVDA found first");
             continue;
         }
         configs.push_back(config);
