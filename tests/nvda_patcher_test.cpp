@@ -63,7 +63,7 @@ TEST(NvdaManifest, ReadsTheTopLevelFieldsAsNvdaWritesThem) {
     TempDir folder;
     WriteTextFile(folder / "manifest.ini",
                   "\xEF\xBB\xBFname = lumitactile\r\nversion = \"1.2.3\"\r\n"
-                  "description = \"\"\"Line one\r\nversion = 9.9\r\n\"\"\"\r\n"
+                  "description = \"\"\"Line one\r\nline two\r\nversion = 9.9\r\n\"\"\"\r\n"
                   "minimumNVDAVersion = 2019.3 # oldest\r\nlastTestedNVDAVersion='2026.1'\r\n"
                   "[translations]\r\nname = other\r\n");
     AddonManifest manifest;
