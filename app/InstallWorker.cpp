@@ -22,6 +22,9 @@ namespace {
 
 const char* const kPackagePath = "\\Driver\\xp\\Lumitactile.exe";
 
+// Window-Eyes, Dolphin, JAWS and NVDA.
+constexpr int kFamilies = 4;
+
 constexpr DWORD kPollMs = 1000;
 
 // Sleeps, but wakes at once when the dialog is closed. True when the time passed normally.
@@ -91,7 +94,8 @@ int TellVerdict(MainDialog& dialog, int found) {
     const int code = dialog.FailureTold() ? kExitFailureTold
                      : anyFound           ? kExitPatched
                                           : kExitNoScreenReader;
-    InstallLog::Write("verdict: " + std::to_string(found) + " of 3 screen-reader families found" +
+    InstallLog::Write("verdict: " + std::to_string(found) + " of " + std::to_string(kFamilies) +
+                      " screen-reader families found" +
                       (dialog.FailureTold() ? ", a failure told" : ", no failure told"));
     const bool told = anyFound ? dialog.Tell(kRestartText, Prompt::kRestart)
                                : dialog.Tell(kNoScreenReaderText, Prompt::kNoScreenReader);
@@ -140,6 +144,10 @@ unsigned __stdcall InstallWorker(void* argument) {
     if (!dialog.IsClosing()) {
         dialog.EnterStep("the JAWS patch");
         if (dialog.jawsPatcher.Install(&dialog) != 0) ++found;
+    }
+    if (!dialog.IsClosing()) {
+        dialog.EnterStep("the NVDA patch");
+        if (dialog.nvdaPatcher.Install(&dialog) != 0) ++found;
     }
     if (dialog.IsClosing()) return 0;
 

@@ -14,6 +14,7 @@
 #include "install/RunOwner.h"
 #include "patchers/DolphinPatcher.h"
 #include "patchers/JawsPatcher.h"
+#include "patchers/NvdaPatcher.h"
 #include "patchers/WindowEyesPatcher.h"
 
 // OsKind for a major version and platform id; current is kept for a platform not known.
@@ -52,7 +53,7 @@ struct WideMenuCalls {
 void AppendAboutItem(HMENU menu, HINSTANCE instance, const WideMenuCalls& wide);
 
 // The wizard's window: background picture, hidden status box, "Install" and "Cancel". It works
-// out which Windows runs (OsKind) and where the install medium is (ProgramDir), owns the three
+// out which Windows runs (OsKind) and where the install medium is (ProgramDir), owns the four
 // patchers, and starts the installation worker. To the run's steps it is their RunOwner.
 class MainDialog : public BitmapBackgroundDialog, public RunOwner {
 public:
@@ -71,6 +72,7 @@ public:
     WindowEyesPatcher windowEyesPatcher;
     DolphinPatcher dolphinPatcher;
     JawsPatcher jawsPatcher;
+    NvdaPatcher nvdaPatcher;
 
     HICON icon;
 

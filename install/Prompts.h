@@ -27,6 +27,11 @@ constexpr const char* kWindowEyesSuccess = "sound\\wineyes_success.wav";
 constexpr const char* kWindowEyesFailed = "sound\\wineyes_faild.wav";
 constexpr const char* kWindowEyesNotInstalled = "sound\\wineyes_faild2.wav";
 
+// NVDA.
+constexpr const char* kNvdaSuccess = "sound\\nvda_success.wav";
+constexpr const char* kNvdaFailed = "sound\\nvda_faild.wav";
+constexpr const char* kNvdaNotCompatible = "sound\\nvda_notcompatible.wav";
+
 // All of them, so the medium can be checked for each one.
 constexpr const char* kAll[] = {kStart,
                                 kWelcome,
@@ -42,6 +47,9 @@ constexpr const char* kAll[] = {kStart,
                                 kSupernovaSuccess,
                                 kWindowEyesSuccess,
                                 kWindowEyesFailed,
-                                kWindowEyesNotInstalled};
+                                kWindowEyesNotInstalled,
+                                kNvdaSuccess,
+                                kNvdaFailed,
+                                kNvdaNotCompatible};
 
 }  // namespace Prompt

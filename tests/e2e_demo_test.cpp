@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -156,6 +157,9 @@ void ExpectVerdictToldWhileVisible(const simpc::RunReport& report) {
                                      << simpc::FormatTranscript(report);
 }
 
+const char* const kNvdaUninstallKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\NVDA";
+
 bool Exists(const std::string& path) {
     return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -188,6 +192,7 @@ public:
         wizardEnvironment.insert(wizardEnvironment.end(), environment.begin(), environment.end());
         report = RunLikeTheDemo(path, wizardEnvironment, runFolder, skipReason);
         if (!skipReason.empty()) return;
+        rerun = [=]() { return RunLikeTheDemo(path, wizardEnvironment, runFolder, skipReason); };
         trace = ReadTextFile(runFolder + "\\trace.log");
         after = simpc::TakeSnapshot(scenario);
         logBlock = simpc::LastLogBlock(ReadTextFile(InstallLog::FilePath()));
@@ -196,6 +201,14 @@ public:
              at = lines.find("package ", at + 1)) {
             ++packageStarts;
         }
+    }
+    // Runs the wizard once more on the machine the first run left; before is then what that run
+    // left, after what this one leaves.
+    void RunAgain() {
+        ASSERT_TRUE(rerun);
+        before = after;
+        report = rerun();
+        after = simpc::TakeSnapshot(scenario);
     }
     ~ScenarioRun() {
         simpc::Unseed(record);
@@ -328,12 +341,18 @@ private:
         for (const REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_32KEY), REGSAM(KEY_WOW64_64KEY)}) {
             machine::RemoveKey(HKEY_LOCAL_MACHINE, "Software\\Freedom Scientific", view);
             machine::RemoveKey(HKEY_LOCAL_MACHINE, "Software\\GW Micro, Inc.", view);
+            machine::RemoveKey(HKEY_LOCAL_MACHINE, kNvdaUninstallKey, view);
+            machine::RemoveKey(HKEY_LOCAL_MACHINE, "Software\\NVDA", view);
         }
         testing_support::RemoveTree(Expand("%ProgramFiles%\\Dolphin"));
+        // A configuration folder the wizard made where the scenario had none.
+        testing_support::RemoveTree(Expand("%APPDATA%\\nvda"));
+        testing_support::RemoveTree(Expand("%LOCALAPPDATA%\\nvda"));
     }
 
     TempDir work;
     simpc::SeedRecord record;
+    std::function<simpc::RunReport()> rerun;
 };
 
 // ---- The check of the shipped file's calls -----------------------------------------------------
@@ -464,14 +483,23 @@ TEST(DemoMedium, SpeaksEveryPromptTheWizardPlays) {
 }
 
 TEST(DemoMedium, HoldsEveryFileThePatchersReadAndSaysItIsSampleData) {
-    const char* const files[] = {"jaws\\Lumitac.jlb",           "jaws\\x64\\Lumitac.jlb",
-                                 "jaws\\TessilKey.ini",         "supernova\\QVRsam.dll",
-                                 "supernova\\LumiTac00044.ini", "supernova\\LumiTac.sdi",
-                                 "supernova\\LumiTac.txt",      "supernova\\LumiTac.dll",
-                                 "supernova\\QTL1.bk1",         "supernova\\lmuitactile.ini",
-                                 "wineyes\\Lumitactile.dll",    "wineyes\\pre60\\bdisplay.exe",
-                                 "wineyes\\pre60\\braille.ini", "wineyes\\post55\\bdisplay.exe",
-                                 "wineyes\\post55\\braille.ini"};
+    const char* const files[] = {"jaws\\Lumitac.jlb",
+                                 "jaws\\x64\\Lumitac.jlb",
+                                 "jaws\\TessilKey.ini",
+                                 "supernova\\QVRsam.dll",
+                                 "supernova\\LumiTac00044.ini",
+                                 "supernova\\LumiTac.sdi",
+                                 "supernova\\LumiTac.txt",
+                                 "supernova\\LumiTac.dll",
+                                 "supernova\\QTL1.bk1",
+                                 "supernova\\lmuitactile.ini",
+                                 "wineyes\\Lumitactile.dll",
+                                 "wineyes\\pre60\\bdisplay.exe",
+                                 "wineyes\\pre60\\braille.ini",
+                                 "wineyes\\post55\\bdisplay.exe",
+                                 "wineyes\\post55\\braille.ini",
+                                 "nvda\\lumitactile\\manifest.ini",
+                                 "nvda\\lumitactile\\brailleDisplayDrivers\\lumitactile.py"};
     for (const char* relative : files) {
         const std::string content = ReadTextFile(MediumFolder() + "\\" + relative);
         EXPECT_NE(std::string::npos, content.find("SAMPLE DATA")) << relative;
@@ -768,6 +796,56 @@ TEST(TodaysPc, EachJawsGetsTheDriverOfItsOwnBitnessOrNothing) {
     }
 }
 
+// ---- NVDA ------------------------------------------------------------------------------------
+
+// The medium's add-on waits in the user's configuration as a pending installation, and nothing
+// else changes; or, for an NVDA that would block it or a newer add-on, nothing changes at all. A
+// second run tells the same and changes nothing more.
+TEST(Nvda, GetsTheMediumsAddonPendingOrNothingAndARerunChangesNothingMore) {
+    const struct {
+        const char* scenario;
+        const char* config;  // NVDA's configuration folder
+        bool placed;
+    } rows[] = {{"windows-11-nvda.scenario", "%APPDATA%\\nvda", true},
+                {"windows-11-nvda-2026.scenario", "%LOCALAPPDATA%\\nvda", true},
+                {"windows-11-nvda-2026-old-addon.scenario", "%APPDATA%\\nvda", false},
+                {"windows-11-nvda-newer-addon.scenario", "%APPDATA%\\nvda", false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.scenario);
+        ScenarioRun run;
+        run.Run(row.scenario);
+        ASSERT_TRUE(run.loaded);
+        if (!run.skipReason.empty()) GTEST_SKIP() << run.skipReason;
+        ASSERT_TRUE(run.report.ended) << run.report.Problem();
+        const std::string config = simpc::Lower(Expand(row.config)) + "\\";
+        const std::string pending = config + "addons\\lumitactile.pendinginstall\\";
+        for (const std::string& changed : run.ChangedPaths()) {
+            EXPECT_TRUE(row.placed && (simpc::IsAtOrBelow(changed, pending) || changed == config ||
+                                       changed == config + "addons\\"))
+                << changed;
+        }
+        for (const char* file : {"manifest.ini", "brailleDisplayDrivers\\lumitactile.py"}) {
+            const std::string placed = ReadTextFile(pending + file);
+            EXPECT_EQ(row.placed ? ReadTextFile(MediumFolder() + "\\nvda\\lumitactile\\" + file)
+                                 : std::string(),
+                      placed)
+                << file;
+        }
+        // The manifest comes last: NVDA takes no folder without one for an add-on, so a copy cut
+        // off is never finished as if it were whole.
+        if (row.placed) {
+            const std::string log = simpc::Lower(run.logBlock);
+            const size_t manifest = log.find(" to \"" + pending + "manifest.ini\"");
+            ASSERT_NE(std::string::npos, manifest) << run.logBlock;
+            EXPECT_LT(log.find(" to \"" + pending + "brailledisplaydrivers\\lumitactile.py\""),
+                      manifest);
+        }
+        run.RunAgain();
+        EXPECT_EQ(run.scenario.expectedStatus, run.report.statusTexts);
+        EXPECT_EQ(std::set<std::string>(), run.ChangedPaths());
+    }
+}
+
 // ---- The other scenarios: their outcome --------------------------------------------------------
 
 class OtherScenario : public testing::TestWithParam<const char*> {};
@@ -820,19 +898,21 @@ TEST_P(OtherScenario, RunsToTheEndWithTheStatusTextsTheScenarioExpects) {
     ExpectVerdictToldWhileVisible(run.report);
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenarios, OtherScenario,
-                         testing::Values("no-screen-reader.scenario", "windows-98.scenario",
-                                         "readers-running.scenario", "medium-missing-file.scenario",
-                                         "windows-10-x64.scenario",
-                                         "windows-10-x64-no-jaws64-driver.scenario",
-                                         "installed-from-cd.scenario", "leftover-readers.scenario",
-                                         "medium-without-jaws-section.scenario",
-                                         "medium-without-driver-package.scenario"),
-                         [](const testing::TestParamInfo<const char*>& info) {
-                             std::string name = info.param;
-                             name = name.substr(0, name.find('.'));
-                             std::replace(name.begin(), name.end(), '-', '_');
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Scenarios, OtherScenario,
+    testing::Values("no-screen-reader.scenario", "windows-98.scenario", "readers-running.scenario",
+                    "medium-missing-file.scenario", "windows-10-x64.scenario",
+                    "windows-10-x64-no-jaws64-driver.scenario", "installed-from-cd.scenario",
+                    "leftover-readers.scenario", "medium-without-jaws-section.scenario",
+                    "medium-without-driver-package.scenario", "windows-11-nvda.scenario",
+                    "windows-11-nvda-2026.scenario", "windows-11-nvda-2026-old-addon.scenario",
+                    "windows-11-nvda-newer-addon.scenario", "windows-11-nvda-and-jaws.scenario",
+                    "windows-7-nvda.scenario"),
+    [](const testing::TestParamInfo<const char*>& info) {
+        std::string name = info.param;
+        name = name.substr(0, name.find('.'));
+        std::replace(name.begin(), name.end(), '-', '_');
+        return name;
+    });
 
 }  // namespace

@@ -110,7 +110,7 @@ TEST(InstallWorker, RunsGreetingThenVerdictForEveryOsKind) {
 // Any one screen reader found, whatever its patch gave, leads to the restart verdict. SAM alone
 // is no screen reader. The exit code tells a script whether a failure was told.
 TEST(InstallWorker, AnyFoundScreenReaderLeadsToTheRestartVerdict) {
-    enum Reader { kNone, kWindowEyes, kSamAlone, kDolphin, kJaws, kJaws64WithoutDriver };
+    enum Reader { kNone, kWindowEyes, kSamAlone, kDolphin, kJaws, kJaws64WithoutDriver, kNvda };
     const struct {
         const char* label;
         Reader reader;
@@ -128,7 +128,9 @@ TEST(InstallWorker, AnyFoundScreenReaderLeadsToTheRestartVerdict) {
         // Told that the medium lacks its driver; it is there, and no other screen reader is to
         // be installed.
         {"64-bit JAWS, the medium without its driver", kJaws64WithoutDriver, kRestart,
-         Prompt::kRestart, kExitFailureTold}};
+         Prompt::kRestart, kExitFailureTold},
+        {"NVDA, the medium without its add-on", kNvda, kRestart, Prompt::kRestart,
+         kExitFailureTold}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
         testing_support::ScopedMachineKey windowEyes("Software\\GW Micro, Inc.",
@@ -138,6 +140,9 @@ TEST(InstallWorker, AnyFoundScreenReaderLeadsToTheRestartVerdict) {
         testing_support::ScopedMachineKey jaws64("Software\\Freedom Scientific",
                                                  testing_support::kView64Bit);
         testing_support::ScopedFolder dolphin(testing_support::ProgramFiles32() + "\\Dolphin");
+        testing_support::ScopedMachineKey nvda(
+            "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\NVDA",
+            testing_support::kView32Bit);
         TempDir medium;
         switch (row.reader) {
             case kNone:
@@ -162,6 +167,11 @@ TEST(InstallWorker, AnyFoundScreenReaderLeadsToTheRestartVerdict) {
                 testing_support::MakeFolders(medium / "jaws2025");
                 testing_support::WriteTextFile(medium / "jaws2025\\jfw.exe", "JAWS");
                 jaws64.SetString("JAWS\\2025", "Target", medium / "jaws2025");
+                break;
+            case kNvda:
+                testing_support::MakeFolders(medium / "NVDA program");
+                nvda.SetString("", "UninstallDirectory", medium / "NVDA program");
+                nvda.SetString("", "DisplayVersion", "2025.3.1");
                 break;
         }
         OpenDialog dialog(medium.Path() + "\\");
