@@ -74,7 +74,7 @@ done
 while IFS='|' read -r what change expected; do
     rm -rf "$work/row" && cp -r "$vendor" "$work/row" && (cd "$work/row" && eval "$change")
     setup=$shipped/Setup.exe
-    [[ $what == *bench* ]] && setup=$bench/medium/Setup.exe
+    [[ $what == *"bench's Setup.exe"* ]] && setup=$bench/medium/Setup.exe
     "$make_medium" "$setup" "$work/row" "$work/row-out" >"$work/row.log" 2>&1
     status=$?
     if [ $status -eq 0 ] || ! grep -qF -- "medium: ${expected# }" "$work/row.log" ||
@@ -113,11 +113,10 @@ tail -n 1 "$work/signed.log" | grep -q "Setup.exe is signed" || fail "no signatu
 osslsigncode verify -CAfile "$work/cert.pem" -in "$out/medium/Setup.exe" >"$work/verify.log" 2>&1 ||
     fail "osslsigncode does not accept the signed Setup.exe: $(cat "$work/verify.log")"
 (cd "$out" && sha256sum --quiet -c SHA256SUMS) || fail "the checksums do not match the files"
-# Windows reads the Joliet names, Linux the Rock Ridge ones: both keep "98&me" and long names.
+# Linux reads the Rock Ridge names, Windows the Joliet ones: both keep "98&me" and long names.
 (cd "$out/medium" && find . -type f -printf '/%P\n' | LC_ALL=C sort) >"$work/tree"
-for names in "-rockridge on" "-rockridge off -joliet on"; do
-    # shellcheck disable=SC2086
-    xorriso $names -indev "$out/Lumitactile.iso" -find / -type f 2>/dev/null | tr -d "'" |
+for names in nojoliet norock; do
+    xorriso -read_fs $names -indev "$out/Lumitactile.iso" -find / -type f 2>/dev/null | tr -d "'" |
         LC_ALL=C sort >"$work/iso"
     diff -q "$work/tree" "$work/iso" >/dev/null || fail "the image's names ($names) differ from the medium's"
 done
