@@ -33,8 +33,10 @@ grep -Ev '^[[:space:]]*(#|$)' "$list" | awk '{ print $1 }' | lower | LC_ALL=C so
     done
 done >"$work/named"
 [ "$(grep -c 'Prompts.h sound' "$work/named")" -ge 15 ] || fail "the prompts were not found in install/Prompts.h"
+# A folder the wizard takes whole (an add-on) is listed by the files in it.
 while read -r file path; do
-    grep -qxF "$(printf '%s' "$path" | lower)" "$work/listed" ||
+    path=$(printf '%s' "$path" | lower)
+    grep -qxF "$path" "$work/listed" || grep -qF "${path%\\}\\" "$work/listed" ||
         fail "$file names $path, which tools/medium/files.txt does not list"
 done <"$work/named"
 
@@ -126,9 +128,7 @@ zip -sf "$out/Lumitactile.zip" | grep -c -v '/$' | grep -qx "$(($(wc -l <"$work/
     fail "the zip does not hold the medium's files"
 grep -q $'^open=Setup.exe\r$' "$out/medium/autorun.inf" || fail "autorun.inf does not start Setup.exe"
 
-# ---- The sample medium: refused, unless ALLOW_SAMPLE=1; then its image for the end-to-end run ----
-"$make_medium" "$shipped/Setup.exe" "$shipped/medium" "$work/sample-out" >/dev/null 2>&1 &&
-    fail "the sample medium was not refused"
+# ---- The sample medium under ALLOW_SAMPLE=1, and its image for the end-to-end run ---------------
 ALLOW_SAMPLE=1 "$make_medium" "$shipped/Setup.exe" "$shipped/medium" "$work/sample-out" \
     >"$work/sample.log" 2>&1 || fail "ALLOW_SAMPLE=1 refused the sample medium: $(cat "$work/sample.log")"
 grep -qF 'jaws\x64\Lumitac.jlb: the check of its kind (pe64) waived for the stand-in' "$work/sample.log" ||

@@ -214,6 +214,7 @@ check_file() {
 }
 
 listed=0
+: >"$work/taken"
 while read -r medium kind rest; do
     case $medium in "" | \#*) continue ;; esac
     listed=$((listed + 1))
@@ -240,6 +241,7 @@ while read -r medium kind rest; do
         unix "${medium%\\*}"; listed_folder=$value
         while IFS= read -r member; do
             case $member in "$folder"/*) ;; *) continue ;; esac
+            grep -qxF -- "$member" "$work/taken" && continue
             windows "$listed_folder/${member#"$folder"/}"
             [ "$member" = "$found" ] && value=$medium
             inside=$value
@@ -249,6 +251,8 @@ while read -r medium kind rest; do
         done <"$work/files"
         continue
     fi
+    # A file of a folder already taken whole is on the medium once.
+    grep -qxF -- "$found" "$work/taken" && continue
     check_file "$medium" "$kind" "$vendor/$found"
     place "$medium" "$vendor_abs/$found"
     printf '%s\n' "$found" >>"$work/taken"
@@ -256,7 +260,6 @@ done <"$list"
 [ "$listed" -gt 0 ] || die "$list names no file"
 
 # What the wizard does not read stays off the medium, and the bench's medium is never taken.
-touch "$work/taken"
 while IFS= read -r path; do
     grep -qxF -- "$path" "$work/taken" && continue
     case ${path,,} in
@@ -274,7 +277,8 @@ fi
 
 # ---- The medium, its image, its zip and their checksums, made beside out and moved in whole ----
 mkdir -p "$(dirname "$out_abs")" || die "cannot make the folder of $out"
-stage=$(mktemp -d "$out_abs.making.XXXXXX") || die "cannot make a folder beside $out"
+stage=$(mktemp -d "$out_abs.making.XXXXXX") && chmod 755 "$stage" ||
+    die "cannot make a folder beside $out"
 tree=$stage/medium
 while IFS=$'\t' read -r medium source; do
     unix "$medium"; target=$tree/$value
