@@ -1,6 +1,8 @@
 # Entry points. Each one does its own set-up on a fresh Debian 12 machine (run as root):
 #   make test    build the trees and run every test under Wine
 #   make demo    run the wizard on a simulated PC and show what it did
+#   make medium VENDOR=<folder> [OUT=<folder>]
+#                the display maker's files, checked, as an install medium, a CD image and a zip
 #
 # Three build trees from the same sources:
 #   build/i686        what ships: Setup.exe and the install medium, build/i686/medium/
@@ -19,7 +21,7 @@ CMAKE_FLAGS ?=
 SCENARIO ?= scenarios/typical-xp.scenario
 # Exit 0 where the shipped file can run on this host.
 SHIPPED_HOST := ./tools/shipped-host.sh
-.PHONY: all deps configure build test demo bench screenshot clean format
+.PHONY: all deps configure build test demo bench screenshot medium clean format
 
 all: build
 
@@ -28,6 +30,8 @@ all: build
 PACKAGES := wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
             g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 googletest cmake make espeak-ng \
             util-linux locales
+# make medium and its test: the CD image, Authenticode signing with its certificates, the zip.
+PACKAGES += xorriso osslsigncode openssl zip
 # Only the screenshot needs an X server and an image converter.
 SCREENSHOT_PACKAGES := xvfb xauth x11-apps imagemagick
 
@@ -84,6 +88,20 @@ demo:
 # the size and imports of the shipped Setup.exe. Writes the table to $(BUILD_DIR)/bench.md.
 bench: build
 	@./tools/bench/bench.sh $(BUILD_DIR) $(BUILD_DIR)/bench.md
+
+# The install medium for users, from the shipped Setup.exe and the display maker's folder VENDOR
+# (laid out as the sample medium, build/i686/medium): every file the wizard reads checked, then
+# OUT/medium, OUT/Lumitactile.iso, OUT/Lumitactile.zip and OUT/SHA256SUMS. SIGN_PFX (with
+# SIGN_PASS_FILE, SIGN_TIMESTAMP_URL) signs Setup.exe; ALLOW_SAMPLE=1 takes the sample stand-ins.
+VENDOR ?=
+OUT ?= $(BUILD_DIR)/release
+medium: configure
+	@[ -n "$(VENDOR)" ] || { echo "medium: name the display maker's folder: make medium VENDOR=<folder> [OUT=<folder>]" >&2; exit 1; }
+	@cmake --build $(SHIP_DIR) -j2 >$(BUILD_DIR)/medium-build.log 2>&1 || { tail -n 30 $(BUILD_DIR)/medium-build.log; \
+	    echo "medium: the shipped build failed; see $(BUILD_DIR)/medium-build.log" >&2; exit 1; }
+	@ALLOW_SAMPLE="$(ALLOW_SAMPLE)" SIGN_PFX="$(SIGN_PFX)" SIGN_PASS_FILE="$(SIGN_PASS_FILE)" \
+	    SIGN_TIMESTAMP_URL="$(SIGN_TIMESTAMP_URL)" ./tools/medium/make-medium.sh \
+	    $(SHIP_DIR)/Setup.exe "$(VENDOR)" "$(OUT)"
 
 # A picture of the wizard shown in a real X server (Xvfb), saved as $(BUILD_DIR)/screenshot.png.
 screenshot: build

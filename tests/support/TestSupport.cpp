@@ -258,6 +258,9 @@ std::string FullPath(const std::string& path) {
 }
 
 std::string MediumFolder() {
+    // A run may name another medium: the files of the CD image that make medium made.
+    std::string given;
+    if (machine::ReadEnvironment("LUMI_MEDIUM", given) && !given.empty()) return FullPath(given);
 #ifdef LUMI_TEST_MEDIUM
     return FullPath(LUMI_TEST_MEDIUM);
 #else

@@ -175,7 +175,8 @@ std::string TestProgramFolder();
 // The path made absolute, with no "." or ".." left in it.
 std::string FullPath(const std::string& path);
 // The assembled install medium the tests drive, as a full path: the one beside the tests folder
-// (build/x86_64/medium), or in the i686 bench the shipped one (build/i686/medium).
+// (build/x86_64/medium), or in the i686 bench the shipped one (build/i686/medium); the one that
+// LUMI_MEDIUM names where it is set.
 std::string MediumFolder();
 
 }  // namespace testing_support
