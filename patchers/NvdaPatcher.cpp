@@ -138,9 +138,11 @@ bool ReadFlag(HKEY key, const char* name) {
         set = number != 0;
         Log::Write(value + " = " + std::to_string(number));
     } else if (type == REG_SZ || type == REG_EXPAND_SZ) {
-        set = size > 0 && data[0] != 0;
-        Log::Write(value + " = " +
-                   Log::Quoted(set ? reinterpret_cast<const char*>(data.data()) : ""));
+        // A text that fills the buffer with no zero is read no further than the buffer.
+        const auto end = data.begin() + std::min<size_t>(size, data.size());
+        const std::string read(data.begin(), std::find(data.begin(), end, BYTE{0}));
+        set = !read.empty();
+        Log::Write(value + " = " + Log::Quoted(read));
     } else {
         set = size > 0;
         Log::Write(value + " holds " + std::to_string(size) + " bytes of type " +
@@ -391,7 +393,8 @@ void NvdaPatcher::FindInstallations(std::vector<NvdaInstallation>& installations
         installation.view = view;
         DWORD type = REG_NONE;
         // Only text names a folder, and an empty one would be the current drive's root.
-        if (!Registry::ReadText(key.Get(), kFolderValue, installation.folder, &type) ||
+        if (!Registry::ReadFolder(*owner, key.Get(), kFolderValue, view, installation.folder,
+                                  &type) ||
             (type != REG_SZ && type != REG_EXPAND_SZ) || installation.folder.empty()) {
             continue;
         }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/MainDialog.h"
+#include "install/InstallLog.h"
 #include "install/Prompts.h"
 #include "patchers/NvdaPatcher.h"
 #include "tests/support/TestSupport.h"
@@ -128,6 +129,8 @@ TEST(NvdaInstall, PlacesTheAddonPendingOnlyWhereNvdaWouldLoadItAndNeverOverANewe
         MakeFolders(source + "\\brailleDisplayDrivers");
         WriteTextFile(source + "\\manifest.ini", Manifest("1.0.0", row.lastTested));
         WriteTextFile(source + "\\brailleDisplayDrivers\\lumitactile.py", "# driver\r\n");
+        // Listed after the manifest (a fresh folder lists its files as they were made).
+        WriteTextFile(source + "\\readme.txt", "Sample.\r\n");
         if (row.key != kNoKey) {
             ScopedMachineKey& key = row.key == k32Bit || row.key == kGoneFolder ? key32 : key64;
             if (row.key != kGoneFolder) MakeFolders(programs / "NVDA");
@@ -166,6 +169,13 @@ TEST(NvdaInstall, PlacesTheAddonPendingOnlyWhereNvdaWouldLoadItAndNeverOverANewe
         EXPECT_EQ(row.placed, ReadTextFile(placedIn + "manifest.ini") == Manifest("1.0.0"));
         EXPECT_EQ(row.placed, FileExists(placedIn + "brailleDisplayDrivers\\lumitactile.py"));
         EXPECT_EQ(row.pending != nullptr || (row.placed && !row.inPlace), FolderExists(pending));
+        if (row.placed) {
+            // The manifest is copied last: NVDA takes no folder without one for an add-on.
+            const std::string log = ReadTextFile(InstallLog::FilePath());
+            const size_t manifest = log.rfind(" to \"" + placedIn + "manifest.ini\"");
+            ASSERT_NE(std::string::npos, manifest);
+            EXPECT_EQ(std::string::npos, log.find(" to \"" + placedIn, manifest + 1));
+        }
         if (row.installed == nullptr) continue;
         EXPECT_EQ(!row.placed, FolderExists(addons + "lumitactile"));
         EXPECT_EQ(row.placed, FolderExists(addons + "lumitactile.replaced.delete"));
