@@ -87,7 +87,7 @@ done <<'ROWS'
 a missing 64-bit JAWS driver   | rm jaws/x64/Lumitac.jlb              | jaws\x64\Lumitac.jlb: is missing
 a missing prompt               | rm sound/restart.wav                 | sound\restart.wav: is missing
 a forgotten sample data file   | echo SAMPLE DATA >supernova/LumiTac.sdi | supernova\LumiTac.sdi: is the sample stand-in
-the stand-in driver package    | cp "$shipped/medium/Driver/xp/Lumitactile.exe" Driver/xp/ | Driver\xp\Lumitactile.exe: is the sample stand-in
+the stand-in driver package    | cp "$bench/medium/Driver/xp/Lumitactile.exe" Driver/xp/ | Driver\xp\Lumitactile.exe: is the sample stand-in
 an empty settings file         | : >jaws/TessilKey.ini                | jaws\TessilKey.ini: is empty
 a 32-bit driver for 64-bit JAWS| cp jaws/Lumitac.jlb jaws/x64/        | jaws\x64\Lumitac.jlb: a PE file for 32-bit, i386; this one must be 64-bit
 a 64-bit driver for 32-bit JAWS| cp jaws/x64/Lumitac.jlb jaws/        | jaws\Lumitac.jlb: a PE file for 64-bit, x86-64; this one must be 32-bit
