@@ -343,7 +343,7 @@ TEST(UiDriver, CarriesOutCommandsAndTheCloseAtTheirMoments) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         UiDriver driver;
-        ASSERT_TRUE(driver.Start(FakeWizard("waits")));
+        ASSERT_TRUE(driver.Start(FakeWizard("waits"))) << driver.Error();
         const uidriver::Outcome outcome = driver.Run(c.plan, 20000);
         ASSERT_TRUE(outcome.ended);
         EXPECT_TRUE(outcome.actionsDone);
@@ -355,7 +355,7 @@ TEST(UiDriver, CarriesOutCommandsAndTheCloseAtTheirMoments) {
 
 TEST(UiDriver, KillsAProgramThatOutlivesTheTimeLimit) {
     UiDriver driver;
-    ASSERT_TRUE(driver.Start(FakeWizard("stays")));
+    ASSERT_TRUE(driver.Start(FakeWizard("stays"))) << driver.Error();
     uidriver::Plan plan;
     plan.closeAtMs = 0;  // ignored by this wizard
     const uidriver::Outcome outcome = driver.Run(plan, 1500);
